@@ -1,0 +1,32 @@
+# Thin front door: every target installs what is missing, configures and builds.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+
+.PHONY: all deps configure build run demo test bench clean
+
+all: build
+
+deps:
+	@bash scripts/setup-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/app/velkarn3
+
+# The same binary, with the simulated meter in front of the real libusb-0.1.
+demo: build
+	LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+clean:
+	rm -rf $(BUILD)

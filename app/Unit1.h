@@ -1,0 +1,170 @@
+// The program's one window: every control, the window's data and the event
+// handlers. Handlers stay thin: they read controls, call the subsystems'
+// logic, write controls and show messages.
+#pragma once
+
+#include "common/UserPrompt.h"
+#include "panorama/Panorama.h"
+#include "settings/SettingsBlock.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRect>
+#include <QWidget>
+
+#include <cstdint>
+
+class QAreaSeries;
+class QChart;
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QGraphicsSimpleTextItem;
+class QGroupBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace toolkit {
+class ChartAxis;
+class MaskEdit;
+class RadioGroup;
+class SpinEdit;
+class StringGrid;
+struct DrawState;
+}  // namespace toolkit
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* Owner = nullptr);
+    ~TForm1() override;
+
+    // Group A: the panorama area.
+    QChartView* Chart1;
+    QChart* Chart1Chart;
+    QLineSeries* Series1;       // line trace
+    QAreaSeries* Series2;       // filled trace
+    QLineSeries* Series2Upper;  // the area's upper edge: the trace
+    QLineSeries* Series2Lower;  // the area's lower edge: below the plot
+    toolkit::ChartAxis* LeftAxis;    // level
+    toolkit::ChartAxis* BottomAxis;  // frequency
+    QGraphicsSimpleTextItem* Chart1Title;
+    QLabel* Label10;
+    QLabel* Label9;
+    QLabel* LabelDEMO;
+    QScrollBar* ScrollBar1;
+    QScrollBar* ScrollBar2;
+    QToolButton* SpeedButton1;
+    QScrollBar* ScrollBar3;
+    toolkit::RadioGroup* RadioGroupStyle;
+    toolkit::RadioGroup* RadioGroupEdin;
+    toolkit::RadioGroup* RadioGroupFL0;
+    toolkit::MaskEdit* MaskEdit1;
+    toolkit::RadioGroup* RadioGroupDiap;
+    QLabel* LabelStep;
+    QSlider* TrackBarStep;
+    toolkit::RadioGroup* RadioGroupPol;
+    QLabel* Label6;
+    QScrollBar* ScrollBar_Koef;
+    QScrollBar* ScrollBar_Opor;
+    QLabel* LabelKoef;
+    QLabel* LabelOpor;
+
+    // Group B: below the client area.
+    QPushButton* Button2;
+    QCheckBox* CheckBox_20;
+    QLabel* Label7;
+    QLabel* LabelStartPanoFrec;
+    QLabel* Label8;
+    QCheckBox* CheckBoxAP4;
+    QPushButton* Button1;
+
+    // Group C: right of the client area, the settings editor.
+    toolkit::StringGrid* StringGrid1;
+    QComboBox* ComboBoxName;
+    toolkit::SpinEdit* CSpinEdit1;
+    QComboBox* ComboBoxPol;
+    QComboBox* ComboBoxDs;
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QLabel* Label3;
+    toolkit::MaskEdit* MaskEditLati;
+    QLabel* Label2;
+    QLabel* Label4;
+    toolkit::MaskEdit* MaskEditLongi;
+    toolkit::RadioGroup* RadioGroup1;
+    QLabel* Label5;
+    toolkit::SpinEdit* ZenderEdit;
+    QPushButton* ButtOpen;
+    QPushButton* ButtSave;
+    QPushButton* ButtonRead;
+    QPushButton* ButtonWrite;
+
+    // Group D: components without a place on screen.
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+    // The window's own data.
+    settings::SettingsBlock SettingsBuf{};
+    std::int32_t PanoOpor = 0;
+    float PanoKoef = 0;
+    std::uint32_t PanoStep = 0;
+    std::uint32_t PanoFlags = 0;
+    std::int32_t PanoShift = 0;
+    std::int32_t StartPanoFrec = 0;
+
+    // Event handlers.
+    void ButtOpenClick(QObject* Sender = nullptr);
+    void ButtSaveClick(QObject* Sender = nullptr);
+    void ButtonReadClick(QObject* Sender = nullptr);
+    void ButtonWriteClick(QObject* Sender = nullptr);
+    void StringGrid1DrawCell(QObject* Sender, int ACol, int ARow, QRect Rect, toolkit::DrawState State);
+    void ComboBoxNameChange(QObject* Sender = nullptr);
+    void ComboBoxPolChange(QObject* Sender = nullptr);
+    void ComboBoxDsChange(QObject* Sender = nullptr);
+    void CSpinEdit1Change(QObject* Sender = nullptr);
+    void ButtonRead_PANOClick(QObject* Sender = nullptr);
+    void CheckBoxAP4Click(QObject* Sender = nullptr);
+    void TrackBarStepChange(QObject* Sender = nullptr);
+    void RadioGroupDiapClick(QObject* Sender = nullptr);
+    void RadioGroupFL0Click(QObject* Sender = nullptr);
+    void RadioGroupEdinClick(QObject* Sender = nullptr);
+    void ScrollBar1Change(QObject* Sender = nullptr);
+    void ScrollBar2Change(QObject* Sender = nullptr);
+    void ScrollBar3Change(QObject* Sender = nullptr);
+    void Chart1MouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void Button1Click(QObject* Sender = nullptr);
+    void Button2Click(QObject* Sender = nullptr);
+
+    // Controls to SettingsBuf and back.
+    void GatherSettings();
+    void ApplySettings();
+
+    // The message boxes of the operations, for the subsystems' logic.
+    common::UserPrompt& Prompt();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateChart();
+    void CreateSettingsEditor();
+    void BindEvents();
+    void StartUp();
+    void UpdateFrequencyAxis();
+    void SetLevelAxis();
+
+    panorama::SweepFrame frame_{};
+    QList<QPointF> points_;
+    QList<QPointF> floorPoints_;
+    bool centred_ = false;
+};
+
+extern TForm1* Form1;

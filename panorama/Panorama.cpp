@@ -1,0 +1,90 @@
+#include "panorama/Panorama.h"
+
+#include "common/Convert.h"
+#include "device/UsbLink.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace panorama {
+
+std::uint32_t FoldControlWord(std::uint32_t flags, int polIndex, int bandIndex, bool amp9dB,
+                              bool att20dB) {
+    auto put = [&flags](std::uint32_t bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); };
+    if (polIndex == 0 || polIndex == 1) put(kPolarisationBit, polIndex == 0);
+    if (bandIndex == 0 || bandIndex == 1) put(kBandBit, bandIndex == 0);
+    put(kAmp9dBBit, amp9dB);
+    put(kAtt20dBBit, att20dB);
+    return flags;
+}
+
+LevelScale ComputeLevelScale(int oporPosition, int koefPosition, int unitIndex) {
+    LevelScale s;
+    s.opor = oporPosition;
+    s.oporLabel = "Опорa " + std::to_string(oporPosition);  // the 'a' is Latin
+    const float k = static_cast<float>(koefPosition);
+    s.koefLabel = "Коэф 0," + std::to_string(koefPosition);
+    // 0 dBm into 75 ohm is 108.75 dBµV: the zero of the scale moves by that
+    // many dB, in whole sample units.
+    const float dbmShift = 1087500.0f / k;
+    if (unitIndex != 0) {
+        s.unitLabel = "dBm";
+        s.opor += static_cast<std::int32_t>(std::trunc(dbmShift));
+    } else {
+        s.unitLabel = "dBuV";
+    }
+    s.koef = static_cast<float>(k * 0.0001);
+    return s;
+}
+
+float Level(std::uint8_t sample, std::int32_t opor, float koef) {
+    return static_cast<float>((static_cast<double>(sample) - opor) * static_cast<double>(koef));
+}
+
+double SampleX(double axisMinimum, int i, std::uint32_t step) {
+    return axisMinimum + static_cast<double>(i) * step - static_cast<double>(step);
+}
+
+TickResult ExchangeTick(bool panoramaOn, std::uint32_t flags, std::int32_t shift,
+                        std::uint32_t step, SweepFrame& frame, settings::SettingsBlock& settingsBuf) {
+    device::MeterSession meter;
+    if (!meter) return TickResult::NoMeter;
+    if (panoramaOn) {
+        frame.fill(0);
+        meter.Transfer(device::SweepRequest(flags, shift, step), frame.data());
+        return TickResult::Swept;
+    }
+    // A short or failed reply must not leave a half-overwritten block that a
+    // later save or write would pass on.
+    settings::SettingsBlock reply = settingsBuf;
+    if (meter.Transfer(device::kIdle, reply.data()) == static_cast<int>(settings::kBlockSize))
+        settingsBuf = reply;
+    return TickResult::Idle;
+}
+
+std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int32_t shift,
+                                           const std::string& ownLoText) {
+    switch (loIndex) {
+    case 0: return shift + (bandIndex == 0 ? 10600 : 9750);
+    case 1: return shift + 10750;
+    case 2: return 5150 - shift;
+    case 3: return shift + common::StrToInt(ownLoText);
+    default: return std::nullopt;
+    }
+}
+
+std::string StepLabel(std::uint32_t step) { return "Шаг " + std::to_string(step) + " МГц"; }
+
+std::string ReadoutText(const ReadoutInput& in) {
+    const float levelF = static_cast<float>(in.levelMin + (395 - in.y) * ((in.levelMax - in.levelMin) * (1.0 / 360)));
+    const auto level = static_cast<std::int64_t>(std::trunc(levelF));
+    const std::int64_t offset = in.x - 33;
+    const std::int64_t df = (2 * static_cast<std::int64_t>(in.step) * offset) / 10;
+    const std::int64_t ifreq = df + in.shift;
+    const std::int64_t rf = df + in.startFrec;
+    const char* pol = in.polIndex == 0 ? "  H    ПЧ " : in.polIndex == 1 ? "  V    ПЧ " : "";
+    return std::to_string(level) + "    " + std::to_string(rf) + " МГц" + pol +
+           std::to_string(ifreq) + " МГц ";
+}
+
+}  // namespace panorama

@@ -1,0 +1,88 @@
+// The simulated meter: the libusb-0.1 functions the program calls, backed by
+// a scripted set of USB busses and devices. Tests link it in place of the real
+// library and steer it through this interface; loaded in front of the real
+// library (make demo) it presents one meter with a plausible spectrum.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct usb_dev_handle;
+
+namespace sim {
+
+// What a request is, told by its setup fields.
+enum class Kind { ReadSettings, WriteSettings, Sweep, Idle, DeviceInfo, FirmwareBlock, EndOfUpload, Other };
+const char* KindName(Kind kind);
+Kind KindOf(int requestType, int request, int value);
+
+inline constexpr int kFlashSize = 65792;
+
+// How the meter answers one kind of request. The default answers in full.
+struct Fault {
+    int result = 0;        // when failing: the result returned (negative error or a short count)
+    bool fail = false;     // answer with `result` instead of the full reply
+    int afterCount = 0;    // answer this many requests of the kind normally first
+    int delayMs = 0;       // wait before answering; at or past the time-out the request times out
+};
+
+// One meter's memory and behaviour.
+struct Meter {
+    std::array<std::uint8_t, 248> settings{};
+    std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(kFlashSize, 0xFF);
+    std::array<std::uint8_t, 7> deviceInfo{};  // built from pageSize and deviceSize unless overridden
+    int deviceInfoLength = 7;                  // bytes the device-information reply carries
+    std::uint16_t pageSize = 128;
+    std::int32_t deviceSize = 32768;
+    bool rawDeviceInfo = false;                // send deviceInfo as it stands
+    std::array<Fault, 8> faults{};             // indexed by Kind
+    Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
+};
+
+// One call of usb_control_msg as the program made it.
+struct Transfer {
+    int device = -1;  // index of the device the handle belongs to
+    int requestType = 0, request = 0, value = 0, index = 0, size = 0, timeout = 0;
+    Kind kind = Kind::Other;
+    std::vector<std::uint8_t> dataOut;  // what the host sent (host-to-device requests)
+    std::vector<std::uint8_t> dataIn;   // what the meter answered (device-to-host requests)
+    int result = 0;
+};
+
+struct CallCounts {
+    int init = 0, findBusses = 0, findDevices = 0, getBusses = 0, open = 0, close = 0, controlMsg = 0;
+};
+
+// Removes every bus and device, clears the log and counters; no meter attached.
+void Reset();
+// The state the demo starts in: one bus with one meter holding plausible settings.
+void ResetToDemo();
+
+// Adds a bus; returns its index. Devices are listed on their bus in the order added.
+int AddBus();
+// Adds a device on a bus; returns its index. A device with the meter's ids gets a Meter.
+int AddDevice(int bus, std::uint16_t vendor, std::uint16_t product);
+// Adds a meter (16c0:05df), creating bus 0 if there is none; returns its index.
+int AddMeter(int bus = 0);
+Meter& MeterAt(int device);
+// usb_open on this device returns null.
+void SetOpenFails(int device, bool fails);
+// Unplugs a device: the next rescan no longer lists it and its open handles fail.
+void Unplug(int device);
+void Replug(int device);
+
+const std::vector<Transfer>& Log();
+std::vector<Transfer> LogOf(Kind kind);
+void ClearLog();
+const CallCounts& Calls();
+int OpenHandles();
+// The device each successful usb_open returned a handle to, in order.
+const std::vector<int>& Opened();
+
+// A plausible settings block and the demo spectrum, also used by the demo meter.
+std::array<std::uint8_t, 248> DemoSettings();
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame);
+
+}  // namespace sim

@@ -1,0 +1,39 @@
+#include "common/Convert.h"
+
+#include <gtest/gtest.h>
+
+using common::StrToFloatComma;
+using common::StrToInt;
+using common::UserError;
+
+TEST(Convert, IntegersAcceptLeadingBlanksAndSignOnly) {
+    EXPECT_EQ(StrToInt("11766"), 11766);
+    EXPECT_EQ(StrToInt("  42"), 42);
+    EXPECT_EQ(StrToInt("-7"), -7);
+    EXPECT_EQ(StrToInt("+7"), 7);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    for (const char* bad : {"", "-", "12,5", "1000 ", "12a", "2147483648", " "}) {
+        try {
+            StrToInt(bad);
+            ADD_FAILURE() << bad;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid integer value");
+        }
+    }
+}
+
+TEST(Convert, FloatsUseACommaWhateverTheLocale) {
+    EXPECT_DOUBLE_EQ(StrToFloatComma("50,0"), 50.0);
+    EXPECT_DOUBLE_EQ(StrToFloatComma("036,0"), 36.0);
+    EXPECT_NEAR(StrToFloatComma(" 5,3"), 5.3, 1e-12);
+    EXPECT_DOUBLE_EQ(StrToFloatComma("50,"), 50.0);
+    EXPECT_DOUBLE_EQ(StrToFloatComma(",5"), 0.5);
+    for (const char* bad : {"5 ,0", " , ", "", "50.0", "50, ", "1e"}) {
+        try {
+            StrToFloatComma(bad);
+            ADD_FAILURE() << bad;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid floating point value");
+        }
+    }
+}

@@ -1,0 +1,15 @@
+// The application object: an exception that escapes event delivery is shown
+// in the error box and the message loop goes on.
+#pragma once
+
+#include <QApplication>
+
+namespace toolkit {
+
+class Application : public QApplication {
+public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace toolkit

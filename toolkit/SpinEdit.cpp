@@ -1,0 +1,55 @@
+#include "toolkit/SpinEdit.h"
+
+#include <QLineEdit>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace toolkit {
+
+SpinEdit::SpinEdit(int minimum, int maximum, QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), up_(new QToolButton(this)),
+      down_(new QToolButton(this)), min_(minimum), max_(maximum) {
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    up_->setAutoRepeat(true);
+    down_->setAutoRepeat(true);
+    up_->setFocusPolicy(Qt::NoFocus);
+    down_->setFocusPolicy(Qt::NoFocus);
+    setFocusProxy(edit_);
+    edit_->setText(QString::number(minimum));
+    connect(edit_, &QLineEdit::textChanged, this, &SpinEdit::changed);
+    connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
+}
+
+QString SpinEdit::text() const { return edit_->text(); }
+
+void SpinEdit::setText(const QString& text) {
+    if (edit_->text() != text) edit_->setText(text);
+}
+
+int SpinEdit::value() const {
+    bool ok = false;
+    const int v = edit_->text().trimmed().toInt(&ok);
+    return ok ? std::clamp(v, min_, max_) : min_;
+}
+
+void SpinEdit::setValue(int value) { setText(QString::number(std::clamp(value, min_, max_))); }
+
+void SpinEdit::setTypingDisabled(bool disabled) {
+    edit_->setReadOnly(disabled);
+    edit_->setCursor(disabled ? Qt::ForbiddenCursor : Qt::IBeamCursor);
+}
+
+void SpinEdit::stepBy(int delta) { setValue(value() + delta); }
+
+void SpinEdit::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    const int bw = std::min(16, width() / 3), h = height();
+    edit_->setGeometry(0, 0, width() - bw, h);
+    up_->setGeometry(width() - bw, 0, bw, h / 2);
+    down_->setGeometry(width() - bw, h / 2, bw, h - h / 2);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,105 @@
+#include "toolkit/StringGrid.h"
+
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+namespace toolkit {
+namespace {
+
+// Raises the grid's paint notification for every cell it paints.
+class NotifyingDelegate : public QStyledItemDelegate {
+public:
+    explicit NotifyingDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override {
+        QStyledItemDelegate::paint(p, opt, idx);
+        DrawState st;
+        st.fixed = idx.row() == 0;
+        st.selected = !st.fixed && idx.row() == grid_->row() && idx.column() == grid_->col();
+        st.focused = st.selected && grid_->hasFocus();
+        if (!st.selected)  // the selected cell is reported by the grid itself
+            emit grid_->drawCell(idx.column(), idx.row(), grid_->cellRect(idx.column(), idx.row()), st);
+    }
+
+private:
+    StringGrid* grid_;
+};
+
+}  // namespace
+
+StringGrid::StringGrid(int columns, int rows, QWidget* parent) : QTableWidget(rows, columns, parent) {
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setFocusPolicy(Qt::NoFocus);
+    setItemDelegate(new NotifyingDelegate(this));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            auto* item = new QTableWidgetItem();
+            if (r == 0) {
+                item->setFlags(Qt::ItemIsEnabled);
+                item->setBackground(palette().button());
+            } else {
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            }
+            setItem(r, c, item);
+        }
+    setCurrentCell(row_, col_);
+    connect(this, &QTableWidget::currentCellChanged, this, [this](int r, int c) {
+        if (r < 1 || c < 0) return;
+        if (r == row_ && c == col_) return;
+        row_ = r;
+        col_ = c;
+        schedulePaint();
+    });
+}
+
+QString StringGrid::cell(int column, int row) const {
+    const QTableWidgetItem* it = item(row, column);
+    return it ? it->text() : QString();
+}
+
+void StringGrid::setCell(int column, int row, const QString& text) {
+    QTableWidgetItem* it = item(row, column);
+    if (!it || it->text() == text) return;
+    it->setText(text);
+    if (column == col_ && row == row_) schedulePaint();
+}
+
+void StringGrid::selectCell(int column, int row) {
+    if (row < 1 || row >= rowCount() || column < 0 || column >= columnCount()) return;
+    setCurrentCell(row, column);
+}
+
+QRect StringGrid::cellRect(int column, int row) const {
+    return visualItemRect(item(row, column)).translated(viewport()->pos());
+}
+
+void StringGrid::showEvent(QShowEvent* e) {
+    QTableWidget::showEvent(e);
+    schedulePaint();
+}
+
+// The selected cell is painted anew once the current event is handled, as a
+// window repaints what was invalidated: a handler that rewrites many cells
+// sees one notification after it is done, not one in its middle.
+void StringGrid::schedulePaint() {
+    if (paintPending_) return;
+    paintPending_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+        paintPending_ = false;
+        paintSelected();
+    }, Qt::QueuedConnection);
+}
+
+void StringGrid::paintSelected() {
+    DrawState st;
+    st.selected = true;
+    st.focused = hasFocus();
+    emit drawCell(col_, row_, cellRect(col_, row_), st);
+}
+
+}  // namespace toolkit

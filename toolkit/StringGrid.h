@@ -1,0 +1,50 @@
+// A grid of text cells with a fixed header row, one selected cell and a
+// cell-paint notification. drawCell() is raised for a cell whenever the grid
+// paints it; the selected cell is also reported, once control returns to the
+// event loop, after the selection moves or its text changes and when the grid
+// is shown, since that is when it is painted anew (also where the grid lies
+// outside the window's visible area).
+#pragma once
+
+#include <QRect>
+#include <QTableWidget>
+
+namespace toolkit {
+
+struct DrawState {
+    bool selected = false;
+    bool focused = false;
+    bool fixed = false;
+};
+
+class StringGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    StringGrid(int columns, int rows, QWidget* parent = nullptr);
+
+    QString cell(int column, int row) const;
+    void setCell(int column, int row, const QString& text);
+    int col() const { return col_; }
+    int row() const { return row_; }
+    // Selects a cell of the data rows; the header row cannot be selected.
+    void selectCell(int column, int row);
+    // The cell's rectangle in grid coordinates.
+    QRect cellRect(int column, int row) const;
+
+    // Reports the selected cell as painted now.
+    void paintSelected();
+
+signals:
+    void drawCell(int column, int row, QRect rect, toolkit::DrawState state);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void schedulePaint();
+    int col_ = 0;
+    int row_ = 1;
+    bool paintPending_ = false;
+};
+
+}  // namespace toolkit
