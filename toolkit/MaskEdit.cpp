@@ -8,6 +8,9 @@ MaskEdit::MaskEdit(const QString& mask, const QString& text, QWidget* parent) : 
     qtMask.replace('9', '0');
     setInputMask(qtMask + ";_");
     setMaxLength(mask.size());
+    // The fields are only a few digits wide: no room for a frame's padding.
+    setTextMargins(0, 0, 0, 0);
+    setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
     setMaskedText(text);
 }
 
