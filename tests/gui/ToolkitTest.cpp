@@ -1,0 +1,90 @@
+#include "Fixture.h"
+
+#include "common/Convert.h"
+#include "toolkit/Application.h"
+#include "toolkit/ChartAxis.h"
+#include "toolkit/MaskEdit.h"
+#include "toolkit/RadioGroup.h"
+
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QValueAxis>
+
+TEST(ToolkitRadioGroup, SelectionFromCodeRunsTheClickOnlyOnAChange) {
+    toolkit::RadioGroup g("G", {"a", "b", "c"});
+    QSignalSpy clicks(&g, &toolkit::RadioGroup::clicked);
+    EXPECT_EQ(g.itemIndex(), -1);
+    g.setItemIndex(1);
+    EXPECT_EQ(clicks.count(), 1);
+    g.setItemIndex(1);
+    EXPECT_EQ(clicks.count(), 1);
+    // Out-of-range indexes are limited to the items.
+    g.setItemIndex(255);
+    EXPECT_EQ(g.itemIndex(), 2);
+    g.setItemIndex(-7);
+    EXPECT_EQ(g.itemIndex(), -1);
+    EXPECT_EQ(clicks.count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(g.button(i)->isChecked());
+    // A user's click selects, a click on the selected item changes nothing.
+    g.button(0)->click();
+    g.button(0)->click();
+    EXPECT_EQ(g.itemIndex(), 0);
+    EXPECT_TRUE(g.button(0)->isChecked());
+    EXPECT_EQ(clicks.count(), 4);
+}
+
+TEST(ToolkitMaskEdit, UnfilledPositionsReadAsBlanks) {
+    toolkit::MaskEdit lati("99,9", "50,0");
+    EXPECT_EQ(lati.maskedText(), "50,0");
+    lati.setMaskedText("5 ,0");
+    EXPECT_EQ(lati.maskedText(), "5 ,0");
+    toolkit::MaskEdit longi("999,9", "036,0");
+    EXPECT_EQ(longi.maskedText(), "036,0");
+    // Typing replaces digits in place; letters are not taken.
+    longi.show();
+    longi.setFocus();
+    longi.setCursorPosition(0);
+    QTest::keyClicks(&longi, "1x2");
+    EXPECT_EQ(longi.maskedText(), "126,0");
+    longi.setCursorPosition(5);
+    QTest::keyClick(&longi, Qt::Key_Backspace);
+    EXPECT_EQ(longi.maskedText(), "126, ");
+}
+
+TEST(ToolkitChartAxis, RefusesAnInvertedRangeAndKeepsTheOldOne) {
+    QValueAxis qt;
+    toolkit::ChartAxis axis(&qt, 0, 255);
+    axis.setMinimum(255);
+    EXPECT_THROW(axis.setMinimum(256), std::exception);
+    EXPECT_THROW(axis.setMaximum(254), std::exception);
+    EXPECT_EQ(axis.minimum(), 255);
+    EXPECT_EQ(axis.maximum(), 255);
+    axis.setMaximum(1000);
+    axis.setMinimum(-1000);
+    EXPECT_EQ(qt.min(), -1000);
+    EXPECT_EQ(qt.max(), 1000);
+}
+
+namespace {
+class Throwing : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) throw std::runtime_error("Range check error");
+        return QObject::event(e);
+    }
+};
+}  // namespace
+
+TEST(ToolkitErrors, AnExceptionEscapingDeliveryIsShownAndTheLoopGoesOn) {
+    ScriptedDialogs d;
+    toolkit::setDialogs(&d);
+    Throwing t;
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.errors, (QStringList{"Range check error", "Range check error"}));
+    toolkit::guarded([] { throw common::UserError("'x' is not a valid integer value"); });
+    EXPECT_EQ(d.errors.last(), "'x' is not a valid integer value");
+    toolkit::setDialogs(nullptr);
+}
