@@ -103,7 +103,7 @@ void TForm1::CreateControls() {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(729, 550);
     QFont f = font();
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setPixelSize(11);
     f.setBold(true);
     setFont(f);
@@ -439,6 +439,14 @@ void TForm1::SetLevelAxis() {
     LeftAxis->setMinimum(ScrollBar1->value());
 }
 
+// StartPanoFrec from PanoShift by the chosen local oscillator; kept as it is
+// when none is chosen.
+void TForm1::ApplyOscillatorRule() {
+    if (auto start = panorama::StartFrequency(RadioGroupFL0->itemIndex(), RadioGroupDiap->itemIndex(), PanoShift,
+                                              MaskEdit1->maskedText().toStdString()))
+        StartPanoFrec = *start;
+}
+
 void TForm1::TrackBarStepChange(QObject*) {
     PanoStep = static_cast<std::uint32_t>(TrackBarStep->value());
     ScrollBar3->setSingleStep(static_cast<int>(PanoStep));
@@ -450,26 +458,20 @@ void TForm1::TrackBarStepChange(QObject*) {
 }
 
 void TForm1::RadioGroupDiapClick(QObject*) {
-    if (auto start = panorama::StartFrequency(RadioGroupFL0->itemIndex(), RadioGroupDiap->itemIndex(), PanoShift,
-                                              MaskEdit1->maskedText().toStdString()))
-        StartPanoFrec = *start;
+    ApplyOscillatorRule();
     SetCaption(LabelStartPanoFrec, QString::number(StartPanoFrec) + QStringLiteral(" МГц"));
     UpdateFrequencyAxis();
 }
 
 void TForm1::RadioGroupFL0Click(QObject*) {
-    if (auto start = panorama::StartFrequency(RadioGroupFL0->itemIndex(), RadioGroupDiap->itemIndex(), PanoShift,
-                                              MaskEdit1->maskedText().toStdString()))
-        StartPanoFrec = *start;
+    ApplyOscillatorRule();
     UpdateFrequencyAxis();
 }
 
 void TForm1::ScrollBar3Change(QObject*) {
     BottomAxis->setMinimum(0);
     PanoShift = panorama::ShiftFromPosition(ScrollBar3->value());
-    if (auto start = panorama::StartFrequency(RadioGroupFL0->itemIndex(), RadioGroupDiap->itemIndex(), PanoShift,
-                                              MaskEdit1->maskedText().toStdString()))
-        StartPanoFrec = *start;
+    ApplyOscillatorRule();
     SetCaption(Label8, QString::number(PanoShift) + QStringLiteral(" МГц"));
     SetCaption(LabelStartPanoFrec, QString::number(StartPanoFrec));
     BottomAxis->setMaximum(128.0 * PanoStep + StartPanoFrec);

@@ -158,6 +158,7 @@ private:
     void CreateSettingsEditor();
     void BindEvents();
     void StartUp();
+    void ApplyOscillatorRule();
     void UpdateFrequencyAxis();
     void SetLevelAxis();
 

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libgl-dev
   libusb-dev
   libgtest-dev googletest
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 
 missing=()
