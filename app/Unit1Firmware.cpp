@@ -1,4 +1,16 @@
 // The firmware button: load an Intel HEX file and upload it to the meter.
 #include "app/Unit1.h"
 
-void TForm1::Button1Click(QObject*) {}
+#include "firmware/Upload.h"
+#include "toolkit/Dialogs.h"
+
+#include <QFile>
+
+void TForm1::Button1Click(QObject*) {
+    toolkit::FileDialogSpec openDialog2;
+    openDialog2.filter = QStringLiteral("Прошивка Velkarn3 (*.hex)|*.hex");
+    const QString name = toolkit::dialogs().openFile(openDialog2);
+    if (name.isEmpty()) return;
+    firmware::UpdateFromFile(QFile::encodeName(name).toStdString(), firmware::FirmwareImage,
+                             firmware::ImageStart, firmware::ImageEnd, Prompt());
+}

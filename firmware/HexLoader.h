@@ -1,0 +1,60 @@
+// Reads a firmware file in Intel HEX text form into a flat image of the
+// meter's program memory and reports the address range its data records cover.
+#pragma once
+
+#include "common/UserPrompt.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace firmware {
+
+// One byte for every program-memory address from 0 to 65,791: a record at the
+// highest four-digit address with the largest two-digit length still fits.
+inline constexpr int kImageSize = 65792;
+using Image = std::array<std::uint8_t, kImageSize>;
+
+// The firmware update's one image and the range the last load found
+// (start: lowest data address; end: one past the highest, exclusive).
+extern Image FirmwareImage;
+extern std::int32_t ImageStart;
+extern std::int32_t ImageEnd;
+
+// Prepares an image and its range for a load: every byte 0xFF (unprogrammed
+// flash), start above any address, end below any.
+void ResetImage(Image& image, std::int32_t& start, std::int32_t& end);
+
+// What a load found wrong with the file besides what its result code says.
+struct LoadReport {
+    int checksumWarnings = 0;  // data records whose checksum did not add up
+    bool badRecord = false;    // a data record with a negative length or address, or reaching
+                               // outside the image: loading stopped there
+    bool cutShort = false;     // a data record was cut short by the end of the file
+    bool readError = false;    // reading failed before the end of the file
+
+    // The file must not be flashed: it is damaged or incomplete.
+    bool Refused() const { return badRecord || cutShort || readError || checksumWarnings > 0; }
+};
+
+// Reads characters until a ':' or the end of the file; returns ':' or EOF.
+int SkipToRecordStart(std::FILE* file);
+
+// Reads exactly n characters, whatever they are, and converts them as strtol
+// with base 16 does: leading white space, an optional sign, then hex digits
+// of either case up to the first non-digit; no digits give 0. A character
+// requested at the end of the file counts as a non-digit.
+int ReadHexField(std::FILE* file, int n);
+
+// Loads the data records (type 00) of the file at path into image, lowering
+// start and raising end to cover them; every other record type is skipped
+// right after its type field, and reading goes on to the physical end of the
+// file. A record whose checksum is wrong is stored all the same, after a
+// "Warning: Checksum error between address <base address>" box.
+// Returns 1 ("error opening" shown) when the file cannot be opened, otherwise 0;
+// report, when given, tells whether the file is fit to be flashed.
+int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
+                common::UserPrompt& prompt, LoadReport* report = nullptr);
+
+}  // namespace firmware
