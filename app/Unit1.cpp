@@ -2,6 +2,7 @@
 
 #include "toolkit/ChartAxis.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/DropDownOnKey.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
@@ -267,6 +268,9 @@ void TForm1::CreateSettingsEditor() {
         QStringLiteral("Exp 80E"), QStringLiteral("Yml 90E"), QStringLiteral("NSS 95E"), QStringLiteral("Exp 96E"),
         QStringLiteral("УДАЛИТЬ")});
     ComboBoxName->setGeometry(744, 264, 81, 21);
+    // Typed names go into the cell as typed: no completion, no new list items.
+    ComboBoxName->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxName->setCompleter(nullptr);
     CSpinEdit1 = new toolkit::SpinEdit(0, 50000, this);
     CSpinEdit1->setGeometry(848, 288, 49, 26);
     ComboBoxPol = new QComboBox(this);
@@ -275,6 +279,7 @@ void TForm1::CreateSettingsEditor() {
     ComboBoxDs = new QComboBox(this);
     ComboBoxDs->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     ComboBoxDs->setGeometry(1016, 304, 49, 21);
+    toolkit::dropDownOnKeyPress(ComboBoxDs);
     for (QWidget* w : {static_cast<QWidget*>(ComboBoxName), static_cast<QWidget*>(CSpinEdit1),
                        static_cast<QWidget*>(ComboBoxPol), static_cast<QWidget*>(ComboBoxDs)})
         w->setFont(gridFont);

@@ -1,17 +1,174 @@
 // The settings editor's handlers: the transponder grid's in-cell editors and
-// the exchange with the meter and with settings files.
+// the exchange with the meter and with settings files. The logic lives in
+// settings/; these handlers move texts between the controls and it.
 #include "app/Unit1.h"
 
+#include "settings/Editor.h"
+#include "settings/Exchange.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/MaskEdit.h"
+#include "toolkit/RadioGroup.h"
+#include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
-void TForm1::StringGrid1DrawCell(QObject*, int, int, QRect, toolkit::DrawState) {}
-void TForm1::ComboBoxNameChange(QObject*) {}
-void TForm1::ComboBoxPolChange(QObject*) {}
-void TForm1::ComboBoxDsChange(QObject*) {}
-void TForm1::CSpinEdit1Change(QObject*) {}
-void TForm1::GatherSettings() {}
-void TForm1::ApplySettings() {}
-void TForm1::ButtonReadClick(QObject*) {}
-void TForm1::ButtonWriteClick(QObject*) {}
-void TForm1::ButtOpenClick(QObject*) {}
-void TForm1::ButtSaveClick(QObject*) {}
+#include <QComboBox>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+// Satellite names are stored as Windows-1251, one byte a character. Qt
+// reaches that codec through ICU; a build without it falls back to Latin-1.
+constexpr const char* kNameEncoding = "windows-1251";
+
+std::string ToNameBytes(const QString& text) {
+    QStringEncoder encoder(kNameEncoding);
+    if (!encoder.isValid()) return text.toLatin1().toStdString();
+    const QByteArray bytes = encoder.encode(text);
+    return bytes.toStdString();
+}
+
+QString FromNameBytes(const std::string& bytes) {
+    QStringDecoder decoder(kNameEncoding);
+    if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// A cell's text as the settings logic takes it, and back.
+std::string CellToLogic(int column, const QString& text) {
+    return column == settings::kNameColumn ? ToNameBytes(text) : text.toStdString();
+}
+
+QString CellFromLogic(int column, const std::string& text) {
+    return column == settings::kNameColumn ? FromNameBytes(text) : QString::fromStdString(text);
+}
+
+// A combo box shows the item of that text, or none when it has no such item.
+void ShowItem(QComboBox* box, const QString& text) {
+    const int index = box->findText(text);
+    if (box->currentIndex() != index) box->setCurrentIndex(index);
+}
+
+}  // namespace
+
+// ---- The transponder grid ----
+
+void TForm1::StringGrid1DrawCell(QObject*, int ACol, int ARow, QRect Rect, toolkit::DrawState State) {
+    QWidget* editor = nullptr;
+    if (State.selected) {
+        switch (settings::EditorForColumn(ACol)) {
+        case settings::CellEditor::Name: editor = ComboBoxName; break;
+        case settings::CellEditor::Polarisation: editor = ComboBoxPol; break;
+        case settings::CellEditor::Input: editor = ComboBoxDs; break;
+        case settings::CellEditor::Spin: editor = CSpinEdit1; break;
+        }
+    }
+    // One editor stands over the selected cell, the others are hidden. The
+    // chosen one is left showing rather than hidden and shown again, so that
+    // it keeps the keyboard focus while the user types into it.
+    for (QWidget* w : {static_cast<QWidget*>(ComboBoxPol), static_cast<QWidget*>(ComboBoxName),
+                       static_cast<QWidget*>(ComboBoxDs), static_cast<QWidget*>(CSpinEdit1)})
+        if (w != editor) w->hide();
+    if (editor == nullptr) return;
+
+    QString text = StringGrid1->cell(ACol, ARow);
+    if (text.isEmpty()) text = QString::fromStdString(settings::EmptyCellText(ACol));
+    if (editor == ComboBoxName) {
+        // Set only when it differs, so that typing is not disturbed.
+        if (ComboBoxName->currentText() != text) {
+            ShowItem(ComboBoxName, text);
+            ComboBoxName->setEditText(text);
+        }
+    } else if (editor == CSpinEdit1) {
+        CSpinEdit1->setText(text);  // a different text raises CSpinEdit1Change
+    } else {
+        ShowItem(static_cast<QComboBox*>(editor), text);
+    }
+    editor->setGeometry(StringGrid1->x() + Rect.left() + 2, StringGrid1->y() + Rect.top() + 2, Rect.width(),
+                        Rect.height());
+    editor->show();
+}
+
+// Each editor's change puts its text into the cell under it and gathers.
+void TForm1::ComboBoxNameChange(QObject*) {
+    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxName->currentText());
+    GatherSettings();
+}
+
+void TForm1::ComboBoxPolChange(QObject*) {
+    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxPol->currentText());
+    GatherSettings();
+}
+
+void TForm1::ComboBoxDsChange(QObject*) {
+    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxDs->currentText());
+    GatherSettings();
+}
+
+void TForm1::CSpinEdit1Change(QObject*) {
+    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), CSpinEdit1->text());
+    GatherSettings();
+}
+
+// ---- Controls to SettingsBuf and back ----
+
+void TForm1::GatherSettings() {
+    settings::EditorTexts texts;
+    for (int e = 0; e < settings::kEntryCount; ++e)
+        for (int c = 0; c < settings::kColumnCount; ++c)
+            texts.rows[e][c] = CellToLogic(c, StringGrid1->cell(c, e + 1));
+    texts.latitude = MaskEditLati->maskedText().toStdString();
+    texts.longitude = MaskEditLongi->maskedText().toStdString();
+    texts.batteryIndex = RadioGroup1->itemIndex();
+    texts.zener = ZenderEdit->value();
+    settings::GatherSettings(texts, SettingsBuf);
+}
+
+void TForm1::ApplySettings() {
+    const settings::EditorTexts texts = settings::ApplySettings(SettingsBuf);
+    for (int e = 0; e < settings::kEntryCount; ++e)
+        for (int c = 0; c < settings::kColumnCount; ++c)
+            StringGrid1->setCell(c, e + 1, CellFromLogic(c, texts.rows[e][c]));
+    MaskEditLati->setMaskedText(QString::fromStdString(texts.latitude));
+    MaskEditLongi->setMaskedText(QString::fromStdString(texts.longitude));
+    ZenderEdit->setValue(texts.zener);
+    RadioGroup1->setItemIndex(texts.batteryIndex);
+}
+
+// ---- The exchange ----
+
+void TForm1::ButtonReadClick(QObject*) {
+    settings::ReadFromMeter(SettingsBuf, Prompt(), [this] { ApplySettings(); });
+}
+
+void TForm1::ButtonWriteClick(QObject*) {
+    settings::WriteToMeter(SettingsBuf, Prompt(), [this] {
+        GatherSettings();
+        ApplySettings();
+    });
+}
+
+void TForm1::ButtOpenClick(QObject*) {
+    toolkit::FileDialogSpec spec;
+    spec.title = QStringLiteral("Открыть настройки");
+    spec.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)| *.vkr3");
+    spec.defaultSuffix = QStringLiteral("vkr3");
+    spec.mustExist = true;
+    const QString file = toolkit::dialogs().openFile(spec);
+    if (file.isEmpty()) return;
+    settings::OpenFromFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(),
+                           [this] { ApplySettings(); });
+}
+
+void TForm1::ButtSaveClick(QObject*) {
+    toolkit::FileDialogSpec spec;
+    spec.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)|*.vkr3");
+    spec.defaultSuffix = QStringLiteral("vkr3");
+    const QString file = toolkit::dialogs().saveFile(spec);
+    if (file.isEmpty()) return;
+    settings::SaveToFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(), [this] {
+        GatherSettings();
+        ApplySettings();
+    });
+}

@@ -1,11 +1,45 @@
 #include "toolkit/MaskEdit.h"
 
 namespace toolkit {
+namespace {
 
-MaskEdit::MaskEdit(const QString& mask, const QString& text, QWidget* parent) : QLineEdit(parent) {
+constexpr QChar kDigit('9');
+
+// The text laid out over the mask: literals in their places, each group of
+// digit positions filled from the text's characters up to the next literal.
+QString Align(const QString& mask, const QString& text) {
+    QString out;
+    qsizetype t = 0;
+    for (qsizetype m = 0; m < mask.size();) {
+        if (mask[m] != kDigit) {
+            out += mask[m];
+            if (t < text.size() && text[t] == mask[m]) ++t;
+            ++m;
+            continue;
+        }
+        qsizetype end = m;
+        while (end < mask.size() && mask[end] == kDigit) ++end;
+        const qsizetype width = end - m;
+        if (end == mask.size()) {
+            out += text.mid(t, width).leftJustified(width, ' ');
+            t += width;
+        } else {
+            qsizetype stop = text.indexOf(mask[end], t);
+            if (stop < 0) stop = text.size();
+            out += text.mid(t, stop - t).left(width).rightJustified(width, ' ');
+            t = stop;
+        }
+        m = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+MaskEdit::MaskEdit(const QString& mask, const QString& text, QWidget* parent) : QLineEdit(parent), mask_(mask) {
     // Qt's '0' is an optional digit; the blank shown is '_'.
     QString qtMask = mask;
-    qtMask.replace('9', '0');
+    qtMask.replace(kDigit, '0');
     setInputMask(qtMask + ";_");
     setMaxLength(mask.size());
     // The fields are only a few digits wide: no room for a frame's padding.
@@ -21,7 +55,7 @@ QString MaskEdit::maskedText() const {
 }
 
 void MaskEdit::setMaskedText(const QString& text) {
-    QString t = text;
+    QString t = Align(mask_, text);
     t.replace(' ', '_');
     setText(t);
 }

@@ -14,7 +14,14 @@ public:
 
     // The text with literals, every unfilled position a blank.
     QString maskedText() const;
+    // Sets the text position by position, a blank for an unfilled position.
+    // The digits before a literal stand against it, so that a shorter number
+    // keeps its value: "5,3" under "99,9" reads " 5,3", "05,0" under "999,9"
+    // reads " 05,0". The last group of digit positions fills from the left.
     void setMaskedText(const QString& text);
+
+private:
+    QString mask_;
 };
 
 }  // namespace toolkit

@@ -1,6 +1,8 @@
 #include "toolkit/SpinEdit.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QToolButton>
 
 #include <algorithm>
@@ -18,6 +20,9 @@ SpinEdit::SpinEdit(int minimum, int maximum, QWidget* parent)
     down_->setFocusPolicy(Qt::NoFocus);
     setFocusProxy(edit_);
     edit_->setText(QString::number(minimum));
+    // Characters that can make up a number; anything else is refused as typed.
+    edit_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9,.]*")), edit_));
+    edit_->installEventFilter(this);
     connect(edit_, &QLineEdit::textChanged, this, &SpinEdit::changed);
     connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
     connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
@@ -43,6 +48,17 @@ void SpinEdit::setTypingDisabled(bool disabled) {
 }
 
 void SpinEdit::stepBy(int delta) { setValue(value() + delta); }
+
+bool SpinEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            stepBy(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void SpinEdit::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);

@@ -2,7 +2,8 @@
 // changed() is emitted whenever the text changes, by the user or by the
 // program; setText() changes nothing (and emits nothing) when the text is the
 // same. The text may hold anything the user typed; value() reads it clamped to
-// the range, the minimum when it is not a number.
+// the range, the minimum when it is not a number. Only digits, signs and a
+// decimal separator can be typed; the Up and Down keys step as the buttons do.
 #pragma once
 
 #include <QWidget>
@@ -32,6 +33,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void stepBy(int delta);

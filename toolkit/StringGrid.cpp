@@ -6,18 +6,17 @@
 namespace toolkit {
 namespace {
 
-// Raises the grid's paint notification for every cell it paints.
+// Reports the selected cell when the grid paints it. The report is queued:
+// the handler places an editor over the cell, and doing that inside the
+// paint would disturb the paint itself. Other cells need no report: their
+// notification would only hide the editors, and the selected cell's report
+// hides all but its own.
 class NotifyingDelegate : public QStyledItemDelegate {
 public:
     explicit NotifyingDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
     void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override {
         QStyledItemDelegate::paint(p, opt, idx);
-        DrawState st;
-        st.fixed = idx.row() == 0;
-        st.selected = !st.fixed && idx.row() == grid_->row() && idx.column() == grid_->col();
-        st.focused = st.selected && grid_->hasFocus();
-        if (!st.selected)  // the selected cell is reported by the grid itself
-            emit grid_->drawCell(idx.column(), idx.row(), grid_->cellRect(idx.column(), idx.row()), st);
+        if (idx.row() == grid_->row() && idx.column() == grid_->col()) grid_->schedulePaint();
     }
 
 private:

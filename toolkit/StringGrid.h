@@ -31,8 +31,10 @@ public:
     // The cell's rectangle in grid coordinates.
     QRect cellRect(int column, int row) const;
 
-    // Reports the selected cell as painted now.
+    // Reports the selected cell as painted now, or once control returns to
+    // the event loop.
     void paintSelected();
+    void schedulePaint();
 
 signals:
     void drawCell(int column, int row, QRect rect, toolkit::DrawState state);
@@ -41,7 +43,6 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void schedulePaint();
     int col_ = 0;
     int row_ = 1;
     bool paintPending_ = false;

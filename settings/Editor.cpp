@@ -1,0 +1,141 @@
+#include "settings/Editor.h"
+
+#include "common/Convert.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace settings {
+namespace {
+
+bool IsPolarisationLetter(const std::string& text) {
+    return text == "V" || text == "H" || text == "L" || text == "R";
+}
+
+// A frequency or symbol rate: an integer that the 16-bit field holds.
+std::uint16_t ToField16(const std::string& text) {
+    const std::int32_t v = common::StrToInt(text);
+    if (v < 0 || v > 0xFFFF) throw common::UserError(common::kRangeCheckError);
+    return static_cast<std::uint16_t>(v);
+}
+
+struct Coordinate {
+    std::uint8_t degrees;
+    std::uint8_t tenths;  // tenths in bits 4..7
+};
+
+// Whole degrees and tenths of a coordinate taken in single precision.
+Coordinate Split(float value) {
+    const float whole = std::trunc(value);
+    if (whole < 0 || whole > 255) throw common::UserError(common::kRangeCheckError);
+    const float fraction = value - whole;
+    const int tenths = static_cast<int>(std::fabs(std::floor(fraction * 10 + 0.5)));
+    return {static_cast<std::uint8_t>(whole), static_cast<std::uint8_t>((tenths * 16) & 0xFF)};
+}
+
+}  // namespace
+
+bool IsEmptyRow(const RowTexts& row) {
+    const std::string& name = row[kNameColumn];
+    return name.empty() || name == kDeleteName || row[kFrequencyColumn].empty() ||
+           row[kSymbolRateColumn].empty() || row[kInputColumn].empty() ||
+           row[kPolarisationColumn].empty();
+}
+
+void GatherSettings(const EditorTexts& texts, SettingsBlock& block) {
+    for (int e = 0; e < kEntryCount; ++e) {
+        const RowTexts& row = texts.rows[e];
+        const std::size_t at = EntryOffset(e);
+        if (IsEmptyRow(row)) {
+            std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(at), kEntrySize, std::uint8_t{0});
+            continue;
+        }
+        // The name's bytes go in one by one; a short name stops the gather
+        // with what it has already put in.
+        const std::string& name = row[kNameColumn];
+        const std::size_t n = std::min(name.size(), kNameLength);
+        for (std::size_t i = 0; i < n; ++i) block[at + kSatNameAt + i] = static_cast<std::uint8_t>(name[i]);
+        if (name.size() < kNameLength) throw common::UserError(common::kRangeCheckError);
+
+        const std::string& pol = row[kPolarisationColumn];
+        block[at + kPolarisationAt] = IsPolarisationLetter(pol) ? static_cast<std::uint8_t>(pol[0]) : 0;
+        block[at + kDiseqcInputAt] = DiseqcCodeForInput(row[kInputColumn]);
+        PutU16(block, at + kFrequencyAt, ToField16(row[kFrequencyColumn]));
+        PutU16(block, at + kSymbolRateAt, ToField16(row[kSymbolRateColumn]));
+        block[at + kEntryPadAt] = 0;
+    }
+
+    // Both coordinates are converted, latitude first, before any site byte
+    // is written.
+    const float latitude = static_cast<float>(common::StrToFloatComma(texts.latitude));
+    const float longitude = static_cast<float>(common::StrToFloatComma(texts.longitude));
+    const Coordinate lat = Split(latitude);
+    const Coordinate lon = Split(longitude);
+    block[kLatDegreesAt] = lat.degrees;
+    block[kLatTenthsAt] = lat.tenths;
+    block[kLonDegreesAt] = lon.degrees;
+    block[kLonTenthsAt] = lon.tenths;
+
+    block[kBatteryTypeAt] = static_cast<std::uint8_t>(texts.batteryIndex & 0xFF);
+    block[kZenerCodeAt] = ZenerCodeFor(texts.zener);
+    if (auto code = BatteryCodeFor(block[kBatteryTypeAt], texts.zener)) block[kBatteryCodeAt] = *code;
+
+    ComputeMotorPositions(texts.latitude, texts.longitude, block);
+}
+
+void ComputeMotorPositions(const std::string& latitude, const std::string& longitude,
+                           SettingsBlock& block) {
+    const double lat = common::StrToFloatComma(latitude);
+    const double lon = common::StrToFloatComma(longitude);
+    for (int e = 0; e < kEntryCount; ++e) {
+        const std::size_t at = EntryOffset(e) + kMotorPositionAt;
+        std::array<std::uint8_t, kNameLength> name{};
+        std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(EntryOffset(e) + kSatNameAt), kNameLength,
+                    name.begin());
+        const std::optional<int> position = OrbitalPosition(name);
+        PutU16(block, at, position ? EncodeMotorPosition(MotorAngle(*position, lat, lon)) : 0);
+    }
+}
+
+EditorTexts ApplySettings(const SettingsBlock& block) {
+    EditorTexts t;
+    for (int e = 0; e < kEntryCount; ++e) {
+        const TransponderEntry entry = GetEntry(block, e);
+        RowTexts& row = t.rows[e];
+        const auto end = std::find(entry.satName.begin(), entry.satName.end(), std::uint8_t{0});
+        row[kNameColumn].assign(entry.satName.begin(), end);
+        if (entry.frequency != 0) row[kFrequencyColumn] = std::to_string(entry.frequency);
+        const std::string pol(1, static_cast<char>(entry.polarisation));
+        if (IsPolarisationLetter(pol)) row[kPolarisationColumn] = pol;
+        if (entry.symbolRate != 0) row[kSymbolRateColumn] = std::to_string(entry.symbolRate);
+        if (entry.frequency != 0 && entry.polarisation != 0 && entry.symbolRate != 0)
+            row[kInputColumn] = InputForDiseqcCode(entry.diseqcInput);
+    }
+    t.latitude = std::to_string(block[kLatDegreesAt]) + "," + std::to_string(block[kLatTenthsAt] >> 4);
+    t.longitude = (block[kLonDegreesAt] < 100 ? "0" : "") + std::to_string(block[kLonDegreesAt]) + "," +
+                  std::to_string(block[kLonTenthsAt] >> 4);
+    t.zener = std::clamp(ZenerFromCode(block[kZenerCodeAt]), kZenerMin, kZenerMax);
+    t.batteryIndex = std::min<int>(block[kBatteryTypeAt], kBatteryTypeCount - 1);
+    return t;
+}
+
+CellEditor EditorForColumn(int column) {
+    switch (column) {
+    case kNameColumn: return CellEditor::Name;
+    case kPolarisationColumn: return CellEditor::Polarisation;
+    case kInputColumn: return CellEditor::Input;
+    default: return CellEditor::Spin;
+    }
+}
+
+std::string EmptyCellText(int column) {
+    switch (EditorForColumn(column)) {
+    case CellEditor::Name: return "Exs 00E";
+    case CellEditor::Polarisation: return "V";
+    case CellEditor::Input: return "1";
+    case CellEditor::Spin: return "3400";
+    }
+    return {};
+}
+
+}  // namespace settings
