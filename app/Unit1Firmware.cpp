@@ -7,7 +7,7 @@
 #include <QFile>
 
 void TForm1::Button1Click(QObject*) {
-    toolkit::FileDialogSpec openDialog2;
+    toolkit::FileDialogOptions openDialog2;
     openDialog2.filter = QStringLiteral("Прошивка Velkarn3 (*.hex)|*.hex");
     const QString name = toolkit::dialogs().openFile(openDialog2);
     if (name.isEmpty()) return;

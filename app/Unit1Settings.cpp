@@ -150,22 +150,22 @@ void TForm1::ButtonWriteClick(QObject*) {
 }
 
 void TForm1::ButtOpenClick(QObject*) {
-    toolkit::FileDialogSpec spec;
-    spec.title = QStringLiteral("Открыть настройки");
-    spec.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)| *.vkr3");
-    spec.defaultSuffix = QStringLiteral("vkr3");
-    spec.mustExist = true;
-    const QString file = toolkit::dialogs().openFile(spec);
+    toolkit::FileDialogOptions options;
+    options.title = QStringLiteral("Открыть настройки");
+    options.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)| *.vkr3");
+    options.defaultSuffix = QStringLiteral("vkr3");
+    options.mustExist = true;
+    const QString file = toolkit::dialogs().openFile(options);
     if (file.isEmpty()) return;
     settings::OpenFromFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(),
                            [this] { ApplySettings(); });
 }
 
 void TForm1::ButtSaveClick(QObject*) {
-    toolkit::FileDialogSpec spec;
-    spec.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)|*.vkr3");
-    spec.defaultSuffix = QStringLiteral("vkr3");
-    const QString file = toolkit::dialogs().saveFile(spec);
+    toolkit::FileDialogOptions options;
+    options.filter = QStringLiteral("Настройки Velkarn3 (*.vkr3)|*.vkr3");
+    options.defaultSuffix = QStringLiteral("vkr3");
+    const QString file = toolkit::dialogs().saveFile(options);
     if (file.isEmpty()) return;
     settings::SaveToFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(), [this] {
         GatherSettings();

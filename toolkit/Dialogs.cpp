@@ -37,22 +37,22 @@ public:
         QMessageBox box(QMessageBox::Critical, AppTitle(), text, QMessageBox::Ok, g_parent);
         box.exec();
     }
-    QString openFile(const FileDialogSpec& spec) override {
-        QFileDialog d(g_parent, spec.title, QString(), QtFilter(spec.filter));
+    QString openFile(const FileDialogOptions& options) override {
+        QFileDialog d(g_parent, options.title, QString(), QtFilter(options.filter));
         d.setAcceptMode(QFileDialog::AcceptOpen);
-        d.setFileMode(spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        d.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         d.setOption(QFileDialog::ReadOnly, false);
-        if (!spec.defaultSuffix.isEmpty()) d.setDefaultSuffix(spec.defaultSuffix);
+        if (!options.defaultSuffix.isEmpty()) d.setDefaultSuffix(options.defaultSuffix);
         return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
                                                                            : QString();
     }
-    QString saveFile(const FileDialogSpec& spec) override {
-        QFileDialog d(g_parent, spec.title, QString(), QtFilter(spec.filter));
+    QString saveFile(const FileDialogOptions& options) override {
+        QFileDialog d(g_parent, options.title, QString(), QtFilter(options.filter));
         d.setAcceptMode(QFileDialog::AcceptSave);
         d.setFileMode(QFileDialog::AnyFile);
         // The program asks its own overwrite question.
         d.setOption(QFileDialog::DontConfirmOverwrite, true);
-        if (!spec.defaultSuffix.isEmpty()) d.setDefaultSuffix(spec.defaultSuffix);
+        if (!options.defaultSuffix.isEmpty()) d.setDefaultSuffix(options.defaultSuffix);
         return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
                                                                            : QString();
     }

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace toolkit {
 
-struct FileDialogSpec {
+struct FileDialogOptions {
     QString title;          // empty: the toolkit's own title
     QString filter;         // "Description (*.ext)|*.ext"
     QString defaultSuffix;  // added when the typed name has none
@@ -24,8 +24,8 @@ public:
     virtual void message(const QString& text) = 0;                          // plain box, OK
     virtual bool question(const QString& text, const QString& caption) = 0; // Yes/No, Yes default
     virtual void error(const QString& text) = 0;                            // the error box
-    virtual QString openFile(const FileDialogSpec& spec) = 0;               // empty: cancelled
-    virtual QString saveFile(const FileDialogSpec& spec) = 0;               // empty: cancelled
+    virtual QString openFile(const FileDialogOptions& options) = 0;               // empty: cancelled
+    virtual QString saveFile(const FileDialogOptions& options) = 0;               // empty: cancelled
 };
 
 // The host in use: the real Qt boxes unless a test installed another.

@@ -23,7 +23,7 @@ public:
     QStringList messages;   // plain boxes, in order
     QStringList errors;     // error boxes, in order
     QStringList questions;  // "caption: text"
-    QList<toolkit::FileDialogSpec> fileDialogs;
+    QList<toolkit::FileDialogOptions> fileDialogs;
     std::deque<bool> answers;        // empty: Yes
     std::deque<QString> fileChoices; // empty: cancelled
     // Runs while a plain box is "open", e.g. to check what is still open.
@@ -41,12 +41,12 @@ public:
         return a;
     }
     void error(const QString& text) override { errors << text; }
-    QString openFile(const toolkit::FileDialogSpec& spec) override { return next(spec); }
-    QString saveFile(const toolkit::FileDialogSpec& spec) override { return next(spec); }
+    QString openFile(const toolkit::FileDialogOptions& options) override { return next(options); }
+    QString saveFile(const toolkit::FileDialogOptions& options) override { return next(options); }
 
 private:
-    QString next(const toolkit::FileDialogSpec& spec) {
-        fileDialogs << spec;
+    QString next(const toolkit::FileDialogOptions& options) {
+        fileDialogs << options;
         if (fileChoices.empty()) return {};
         QString f = fileChoices.front();
         fileChoices.pop_front();

@@ -189,7 +189,7 @@ TEST_F(SettingsWindow, ReadChangeSaveOpenAndWriteBack) {
     EXPECT_EQ(f.SettingsBuf, saved);
     EXPECT_EQ(Cell(1, 2), "12000");
     ASSERT_EQ(dialogs.fileDialogs.size(), 3);
-    const toolkit::FileDialogSpec &save = dialogs.fileDialogs[0], &open = dialogs.fileDialogs[2];
+    const toolkit::FileDialogOptions &save = dialogs.fileDialogs[0], &open = dialogs.fileDialogs[2];
     EXPECT_EQ((QStringList{save.filter, save.defaultSuffix, open.title, open.filter, open.defaultSuffix}),
               (QStringList{"Настройки Velkarn3 (*.vkr3)|*.vkr3", "vkr3", "Открыть настройки",
                            "Настройки Velkarn3 (*.vkr3)| *.vkr3", "vkr3"}));
