@@ -1,6 +1,8 @@
 // The Intel HEX loader against real tool output and hand-made files.
 #include "firmware/HexLoader.h"
 
+#include "RecordingPrompt.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,12 +23,6 @@ using firmware::Image;
 using firmware::kImageSize;
 
 const fs::path kHexDir = fs::path(TESTDATA_DIR) / "hex";
-
-struct RecordingPrompt : common::UserPrompt {
-    std::vector<std::string> messages;
-    void Message(const std::string& text) override { messages.push_back(text); }
-    bool Ask(const std::string&, const std::string&) override { return true; }
-};
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

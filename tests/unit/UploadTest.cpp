@@ -3,6 +3,8 @@
 
 #include "sim/Sim.h"
 
+#include "RecordingPrompt.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -23,19 +25,6 @@ using firmware::kImageSize;
 using sim::Kind;
 
 const fs::path kHexDir = fs::path(TESTDATA_DIR) / "hex";
-
-// Records each box with the number of device handles open while it is shown.
-struct RecordingPrompt : common::UserPrompt {
-    std::vector<std::string> messages;
-    std::vector<int> handlesOpen;
-    std::function<void(const std::string&)> onMessage;
-    void Message(const std::string& text) override {
-        messages.push_back(text);
-        handlesOpen.push_back(sim::OpenHandles());
-        if (onMessage) onMessage(text);
-    }
-    bool Ask(const std::string&, const std::string&) override { return true; }
-};
 
 std::string SizesBox(int page, long long size) {
     return "Page size = " + std::to_string(page) + "\nDevice size = " + std::to_string(size) +
