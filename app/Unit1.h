@@ -159,6 +159,7 @@ private:
     void BindEvents();
     void StartUp();
     void ApplyOscillatorRule();
+    void EditorChanged(const QString& text);
     void UpdateFrequencyAxis();
     void SetLevelAxis();
 

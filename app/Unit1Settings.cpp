@@ -91,25 +91,15 @@ void TForm1::StringGrid1DrawCell(QObject*, int ACol, int ARow, QRect Rect, toolk
 }
 
 // Each editor's change puts its text into the cell under it and gathers.
-void TForm1::ComboBoxNameChange(QObject*) {
-    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxName->currentText());
+void TForm1::EditorChanged(const QString& text) {
+    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), text);
     GatherSettings();
 }
 
-void TForm1::ComboBoxPolChange(QObject*) {
-    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxPol->currentText());
-    GatherSettings();
-}
-
-void TForm1::ComboBoxDsChange(QObject*) {
-    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), ComboBoxDs->currentText());
-    GatherSettings();
-}
-
-void TForm1::CSpinEdit1Change(QObject*) {
-    StringGrid1->setCell(StringGrid1->col(), StringGrid1->row(), CSpinEdit1->text());
-    GatherSettings();
-}
+void TForm1::ComboBoxNameChange(QObject*) { EditorChanged(ComboBoxName->currentText()); }
+void TForm1::ComboBoxPolChange(QObject*) { EditorChanged(ComboBoxPol->currentText()); }
+void TForm1::ComboBoxDsChange(QObject*) { EditorChanged(ComboBoxDs->currentText()); }
+void TForm1::CSpinEdit1Change(QObject*) { EditorChanged(CSpinEdit1->text()); }
 
 // ---- Controls to SettingsBuf and back ----
 
