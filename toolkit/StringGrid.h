@@ -1,9 +1,9 @@
 // A grid of text cells with a fixed header row, one selected cell and a
-// cell-paint notification. drawCell() is raised for a cell whenever the grid
-// paints it; the selected cell is also reported, once control returns to the
-// event loop, after the selection moves or its text changes and when the grid
-// is shown, since that is when it is painted anew (also where the grid lies
-// outside the window's visible area).
+// cell-paint notification for the selected cell. drawCell() is raised once
+// control returns to the event loop whenever that cell is painted, and also
+// after the selection moves or its text changes and when the grid is shown,
+// since that is when it is painted anew (also where the grid lies outside the
+// window's visible area).
 #pragma once
 
 #include <QRect>
@@ -14,7 +14,6 @@ namespace toolkit {
 struct DrawState {
     bool selected = false;
     bool focused = false;
-    bool fixed = false;
 };
 
 class StringGrid : public QTableWidget {
