@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and the demo need.
-# Idempotent: installs only what is missing; uses sudo only when not root.
+# Installs the Debian packages that a make target needs.
+# Usage: setup-deps.sh [GROUP...]   (default: base)
+# Each group is a list in scripts/packages/GROUP.txt ('#' starts a comment).
+# Idempotent: installs only what is missing; uses sudo only when not root;
+# waits for another apt run to finish instead of failing on its lock.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 
-packages=(
-  build-essential cmake make pkg-config
-  qt6-base-dev qt6-charts-dev libgl-dev
-  libusb-dev
-  libgtest-dev googletest
-  xvfb xauth fonts-dejavu-core fonts-liberation2
-)
+groups=("$@")
+[ ${#groups[@]} -eq 0 ] && groups=(base)
+
+packages=()
+for g in "${groups[@]}"; do
+  list="$here/packages/$g.txt"
+  [ -f "$list" ] || { echo "setup-deps: no package group '$g'" >&2; exit 2; }
+  read -r -a words <<<"$(sed 's/#.*//' "$list" | tr '\n' ' ')"
+  packages+=("${words[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,5 +31,6 @@ echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt_get() { $SUDO apt-get -o DPkg::Lock::Timeout=900 "$@"; }
+apt_get update -qq
+apt_get install -y -qq --no-install-recommends "${missing[@]}"
