@@ -12,7 +12,6 @@
 #include "toolkit/StringGrid.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -147,7 +146,8 @@ void TForm1::ButtOpenClick(QObject*) {
     options.mustExist = true;
     const QString file = toolkit::dialogs().openFile(options);
     if (file.isEmpty()) return;
-    settings::OpenFromFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(),
+    // The logic takes file names as UTF-8 on every system.
+    settings::OpenFromFile(file.toStdString(), SettingsBuf, Prompt(),
                            [this] { ApplySettings(); });
 }
 
@@ -157,7 +157,7 @@ void TForm1::ButtSaveClick(QObject*) {
     options.defaultSuffix = QStringLiteral("vkr3");
     const QString file = toolkit::dialogs().saveFile(options);
     if (file.isEmpty()) return;
-    settings::SaveToFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(), [this] {
+    settings::SaveToFile(file.toStdString(), SettingsBuf, Prompt(), [this] {
         GatherSettings();
         ApplySettings();
     });

@@ -37,3 +37,14 @@ TEST(Convert, FloatsUseACommaWhateverTheLocale) {
         }
     }
 }
+
+TEST(Convert, FloatsWithExponentsAreExact) {
+    // The same values on every system: digits and powers of ten only.
+    EXPECT_EQ(StrToFloatComma("12,5e3"), 12500.0);
+    EXPECT_EQ(StrToFloatComma("5e-1"), 0.5);
+    EXPECT_EQ(StrToFloatComma("-0,25E+2"), -25.0);
+    EXPECT_EQ(StrToFloatComma("1e22"), 1e22);
+    EXPECT_EQ(StrToFloatComma("55,7"), 55.7);
+    EXPECT_EQ(StrToFloatComma("036,9"), 36.9);
+    EXPECT_EQ(static_cast<float>(StrToFloatComma("89,9")), 89.9f);
+}

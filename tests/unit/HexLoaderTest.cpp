@@ -2,6 +2,7 @@
 #include "firmware/HexLoader.h"
 
 #include "RecordingPrompt.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
 namespace fs = std::filesystem;
 using firmware::Image;
 using firmware::kImageSize;
+using testfiles::Utf8;
 
 const fs::path kHexDir = fs::path(TESTDATA_DIR) / "hex";
 
@@ -54,7 +54,7 @@ protected:
         fs::create_directories(dir_);
         const fs::path path = dir_ / ("f" + std::to_string(files_++) + ".hex");
         std::ofstream(path, std::ios::binary) << text;
-        return firmware::LoadHexFile(path.string(), image, start, end, prompt, &report);
+        return firmware::LoadHexFile(Utf8(path), image, start, end, prompt, &report);
     }
 
     Image image;
@@ -63,7 +63,7 @@ protected:
     firmware::LoadReport report;
 
 private:
-    fs::path dir_ = fs::temp_directory_path() / ("hexloader_" + std::to_string(::getpid()));
+    fs::path dir_ = testfiles::ScratchDir("hexloader");
     int files_ = 0;
 };
 
@@ -86,7 +86,7 @@ TEST_F(HexLoaderTest, EveryTestFileMatchesItsReference) {
         SCOPED_TRACE(file);
         firmware::ResetImage(image, start, end);
         prompt.messages.clear();
-        ASSERT_EQ(firmware::LoadHexFile((kHexDir / file).string(), image, start, end, prompt, &report), 0);
+        ASSERT_EQ(firmware::LoadHexFile(Utf8(kHexDir / file), image, start, end, prompt, &report), 0);
 
         const auto reference = ReadBytes(kHexDir / fs::path(file).replace_extension(".img"));
         ASSERT_EQ(reference.size(), static_cast<std::size_t>(kImageSize));
@@ -107,7 +107,7 @@ TEST_F(HexLoaderTest, EveryTestFileMatchesItsReference) {
 }
 
 TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
-    EXPECT_EQ(firmware::LoadHexFile((kHexDir / "empty.hex").string(), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir / "empty.hex"), image, start, end, prompt, &report), 0);
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_EQ(start, kImageSize);
     EXPECT_EQ(end, 0);
@@ -119,7 +119,7 @@ TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
 
     // Cut inside the record at 0x0050 after three data bytes: the five whole
     // records load, the cut one keeps its three bytes and zeros for the rest.
-    EXPECT_EQ(firmware::LoadHexFile((kHexDir / "truncated.hex").string(), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir / "truncated.hex"), image, start, end, prompt, &report), 0);
     const auto echo = ReadBytes(kHexDir / "echo_m328p.img");
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x50, echo.begin()));
     EXPECT_EQ(image[0x50], 0x0C);
@@ -284,11 +284,48 @@ TEST_F(HexLoaderTest, FilesThatCannotBeRead) {
     EXPECT_EQ(start, 7);
     EXPECT_EQ(end, 9);
 
-    // A directory opens but cannot be read: not taken for an empty file.
+    // A folder is not taken for an empty file: it cannot be opened as one,
+    // on Linux (where fopen would open it) as on Windows.
     prompt.messages.clear();
-    EXPECT_EQ(firmware::LoadHexFile(kHexDir.string(), image, start, end, prompt, &report), 0);
-    EXPECT_TRUE(report.readError);
-    EXPECT_TRUE(report.Refused());
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir), image, start, end, prompt, &report), 1);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"error opening"});
+    EXPECT_EQ(image[5], 0x12);
+    EXPECT_EQ(start, 7);
+    EXPECT_EQ(end, 9);
+}
+
+TEST_F(HexLoaderTest, EveryByteCountsAsItIsInTheFile) {
+    // Line ends are characters like any other inside a record: a record cut
+    // short by its CR LF reads "\r\n" as one field (no digits: 0) and goes on
+    // with the next line's characters. Text-mode reading on Windows would
+    // drop the CR and shift every later field by one character.
+    EXPECT_EQ(Load(":0300200001\r\n0506\r\n"), 0);
+    EXPECT_EQ(image[0x20], 0x01);
+    EXPECT_EQ(image[0x21], 0x00);
+    EXPECT_EQ(image[0x22], 0x05);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"Warning: Checksum error between address 32"});
+
+    // Ctrl-Z is no end of file: records after it load too.
+    firmware::ResetImage(image, start, end);
+    prompt.messages.clear();
+    EXPECT_EQ(Load(Record(0, 0x0000, {1}) + "\x1a\r\n" + Record(0, 0x0040, {0x1A, 2})), 0);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(image[0x40], 0x1A);
+    EXPECT_EQ(image[0x41], 2);
+    EXPECT_EQ(end, 0x42);
+    EXPECT_FALSE(report.Refused());
+}
+
+TEST_F(HexLoaderTest, FileNamesAreUtf8) {
+    // A firmware file in a folder with a Russian name.
+    const fs::path dir = testfiles::ScratchDir("hexloader-names") / testfiles::FromUtf8("Прошивки");
+    fs::create_directories(dir);
+    const fs::path file = dir / testfiles::FromUtf8("версия 2.hex");
+    std::ofstream(file, std::ios::binary) << Record(0, 0x0010, {0xAB});
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(file), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(image[0x10], 0xAB);
+    EXPECT_TRUE(prompt.messages.empty());
+    fs::remove_all(dir.parent_path());
 }
 
 }  // namespace
