@@ -202,6 +202,12 @@ TEST(HexField, ConvertsLikeStrtolBase16) {
     EXPECT_EQ(field("zz", 2).first, 0);
     EXPECT_EQ(field("A", 2).first, 0xA);        // the end of the file ends the digits
     EXPECT_EQ(field("", 4).first, 0);
+    EXPECT_EQ(field("0x1F", 4).first, 0x1F);    // strtol takes the prefix...
+    EXPECT_EQ(field("0xZ1", 4).first, 0);       // ...only before a digit
+    EXPECT_EQ(field("\v\f7", 3).first, 7);
+    // Only the "C" locale's blanks, whatever locale the process runs in.
+    EXPECT_EQ(field("\xA0" "7", 2).first, 0);
+    EXPECT_EQ(field("\x85" "7", 2).first, 0);
 
     std::FILE* f = std::tmpfile();
     std::fputs("abc\n:rest", f);
