@@ -19,6 +19,9 @@ wineserver="$(dirname "$wine64")/wineserver"
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="  # no Mono or Gecko installer in the prefix
+# Wine stores Windows file names on Linux in the locale's character set: in
+# the C locale, names outside ASCII (which the tests use) cannot be created.
+export LC_ALL=C.UTF-8
 rm -rf "$WINEPREFIX"
 # This run's Wine server (and only it) is ended however the run ends.
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT

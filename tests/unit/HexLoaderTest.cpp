@@ -1,6 +1,8 @@
 // The Intel HEX loader against real tool output and hand-made files.
 #include "firmware/HexLoader.h"
 
+#include "common/Files.h"
+
 #include "RecordingPrompt.h"
 #include "TestFiles.h"
 
@@ -182,9 +184,18 @@ TEST_F(HexLoaderTest, ZeroLengthAndTopOfMemoryRecords) {
     EXPECT_FALSE(report.Refused());
 }
 
+// A scratch file for update in binary mode, as std::tmpfile gives, but in
+// the temporary folder (msvcrt's tmpfile writes to the root of the drive).
+std::FILE* ScratchFile() {
+    static int count = 0;
+    const fs::path dir = testfiles::ScratchDir("hexfield");
+    fs::create_directories(dir);
+    return common::OpenFile(dir / std::to_string(count++), "w+b");
+}
+
 TEST(HexField, ConvertsLikeStrtolBase16) {
     auto field = [](const std::string& text, int n) {
-        std::FILE* f = std::tmpfile();
+        std::FILE* f = ScratchFile();
         std::fputs(text.c_str(), f);
         std::rewind(f);
         const int v = firmware::ReadHexField(f, n);
@@ -209,13 +220,14 @@ TEST(HexField, ConvertsLikeStrtolBase16) {
     EXPECT_EQ(field("\xA0" "7", 2).first, 0);
     EXPECT_EQ(field("\x85" "7", 2).first, 0);
 
-    std::FILE* f = std::tmpfile();
+    std::FILE* f = ScratchFile();
     std::fputs("abc\n:rest", f);
     std::rewind(f);
     EXPECT_EQ(firmware::SkipToRecordStart(f), ':');
     EXPECT_EQ(std::fgetc(f), 'r');
     EXPECT_EQ(firmware::SkipToRecordStart(f), EOF);
     std::fclose(f);
+    fs::remove_all(testfiles::ScratchDir("hexfield"));
 }
 
 TEST_F(HexLoaderTest, ChecksumWarningsKeepTheData) {
