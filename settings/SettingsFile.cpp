@@ -64,8 +64,8 @@ std::FILE* CreateTemporary(const fs::path& target, fs::path& name) {
 bool ReplaceWith(const fs::path& from, const fs::path& to) {
 #ifdef _WIN32
     // Not every C++ runtime's rename replaces an existing file on Windows;
-    // MoveFileEx does, and with write-through returns only once the move is
-    // on disk, as the fsync'd rename does on Linux.
+    // MoveFileEx does, and with write-through returns only once the move has
+    // been flushed to disk.
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     std::error_code ec;

@@ -3,6 +3,7 @@
 
 #include "common/Files.h"
 
+#include "CommaLocale.h"
 #include "RecordingPrompt.h"
 #include "TestFiles.h"
 
@@ -226,6 +227,19 @@ TEST(HexField, ConvertsLikeStrtolBase16) {
     EXPECT_EQ(firmware::SkipToRecordStart(f), ':');
     EXPECT_EQ(std::fgetc(f), 'r');
     EXPECT_EQ(firmware::SkipToRecordStart(f), EOF);
+    std::fclose(f);
+    fs::remove_all(testfiles::ScratchDir("hexfield"));
+}
+
+TEST(HexField, BlanksIgnoreTheProcessLocale) {
+    CommaLocale locale;
+    if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
+    // Windows' Russian locale counts the no-break space (0xA0) as a blank.
+    std::FILE* f = ScratchFile();
+    std::fputs("\xA0" "7 7", f);
+    std::rewind(f);
+    EXPECT_EQ(firmware::ReadHexField(f, 2), 0) << locale.Name();
+    EXPECT_EQ(firmware::ReadHexField(f, 2), 7);
     std::fclose(f);
     fs::remove_all(testfiles::ScratchDir("hexfield"));
 }
