@@ -36,4 +36,4 @@ clean:
 WIN_BUILD ?= build-windows
 test-windows:
 	@bash scripts/setup-deps.sh windows
-	@bash scripts/test-windows.sh $(WIN_BUILD) $(JOBS)
+	@bash scripts/test-windows.sh $(WIN_BUILD) $(JOBS) $(BUILD)
