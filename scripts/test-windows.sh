@@ -17,9 +17,9 @@ cmake --build "$build" -j "$jobs"
 wine64="$(sed -n 's/^WINE64_PROGRAM:[A-Z]*=//p' "$build/CMakeCache.txt")"
 [ -x "$wine64" ] || { echo "test-windows: wine64 not found" >&2; exit 1; }
 wineserver="$(dirname "$wine64")/wineserver"
-[ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
+[ -x "$wineserver" ] || wineserver="$(command -v wineserver || echo wineserver)"
 
-export WINEPREFIX="$PWD/$build/wineprefix"
+export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="  # no Mono or Gecko installer in the prefix
 # Wine stores Windows file names on Linux in the locale's character set: in
@@ -32,7 +32,7 @@ echo "Creating a fresh Wine prefix in $WINEPREFIX"
 "$wine64" wineboot --init >/dev/null 2>&1 || true
 if [ -n "$linux_build" ] && [ -f "$linux_build/CTestTestfile.cmake" ]; then
   echo "The same tests in the Linux build ($linux_build, label logic):" \
-    "$(cd "$linux_build" && ctest -N -L logic | sed -n 's/^Total Tests: //p')"
+    "$(cd "$linux_build" && ctest -N -L logic 2>/dev/null | sed -n 's/^Total Tests: //p')"
 fi
 cd "$build"
 ctest --output-on-failure -j "$jobs"
