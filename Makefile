@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test bench package clean
+.PHONY: all deps configure build run demo test bench package clean test-windows
 
 all: build
 
@@ -34,3 +34,10 @@ package: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The logic and its meter-free tests for Windows: cross-built with MinGW-w64
+# into build-windows/ and run under Wine (fresh prefix), CTest summary at the end.
+WIN_BUILD ?= build-windows
+test-windows:
+	@bash scripts/setup-deps.sh windows
+	@bash scripts/test-windows.sh $(WIN_BUILD) $(JOBS) $(BUILD)

@@ -4,13 +4,12 @@
 #include "firmware/Upload.h"
 #include "toolkit/Dialogs.h"
 
-#include <QFile>
-
 void TForm1::Button1Click(QObject*) {
     toolkit::FileDialogOptions openDialog2;
     openDialog2.filter = QStringLiteral("Прошивка Velkarn3 (*.hex)|*.hex");
     const QString name = toolkit::dialogs().openFile(openDialog2);
     if (name.isEmpty()) return;
-    firmware::UpdateFromFile(QFile::encodeName(name).toStdString(), firmware::FirmwareImage,
+    // The logic takes file names as UTF-8 on every system.
+    firmware::UpdateFromFile(name.toStdString(), firmware::FirmwareImage,
                              firmware::ImageStart, firmware::ImageEnd, Prompt());
 }

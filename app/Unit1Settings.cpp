@@ -3,6 +3,7 @@
 // settings/; these handlers move texts between the controls and it.
 #include "app/Unit1.h"
 
+#include "common/Cp1251.h"
 #include "settings/Editor.h"
 #include "settings/Exchange.h"
 #include "toolkit/Dialogs.h"
@@ -12,28 +13,15 @@
 #include "toolkit/StringGrid.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace {
 
-// Satellite names are stored as Windows-1251, one byte a character. Qt
-// reaches that codec through ICU; a build without it falls back to Latin-1.
-constexpr const char* kNameEncoding = "windows-1251";
+// Satellite names are stored as Windows-1251, one byte a character. The
+// table-based conversion gives the same bytes on every system (Qt reaches a
+// Windows-1251 codec only through ICU, which not every Qt build has).
+std::string ToNameBytes(const QString& text) { return common::Cp1251FromUtf8(text.toStdString()); }
 
-std::string ToNameBytes(const QString& text) {
-    QStringEncoder encoder(kNameEncoding);
-    if (!encoder.isValid()) return text.toLatin1().toStdString();
-    const QByteArray bytes = encoder.encode(text);
-    return bytes.toStdString();
-}
-
-QString FromNameBytes(const std::string& bytes) {
-    QStringDecoder decoder(kNameEncoding);
-    if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
+QString FromNameBytes(const std::string& bytes) { return QString::fromStdString(common::Utf8FromCp1251(bytes)); }
 
 // A cell's text as the settings logic takes it, and back.
 std::string CellToLogic(int column, const QString& text) {
@@ -147,7 +135,8 @@ void TForm1::ButtOpenClick(QObject*) {
     options.mustExist = true;
     const QString file = toolkit::dialogs().openFile(options);
     if (file.isEmpty()) return;
-    settings::OpenFromFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(),
+    // The logic takes file names as UTF-8 on every system.
+    settings::OpenFromFile(file.toStdString(), SettingsBuf, Prompt(),
                            [this] { ApplySettings(); });
 }
 
@@ -157,7 +146,7 @@ void TForm1::ButtSaveClick(QObject*) {
     options.defaultSuffix = QStringLiteral("vkr3");
     const QString file = toolkit::dialogs().saveFile(options);
     if (file.isEmpty()) return;
-    settings::SaveToFile(QFile::encodeName(file).toStdString(), SettingsBuf, Prompt(), [this] {
+    settings::SaveToFile(file.toStdString(), SettingsBuf, Prompt(), [this] {
         GatherSettings();
         ApplySettings();
     });

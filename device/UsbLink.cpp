@@ -1,6 +1,11 @@
 #include "device/UsbLink.h"
 
+#ifdef _WIN32
+// libusb-win32's name for its usb.h: Windows has a usb.h of its own.
+#include <lusb0_usb.h>
+#else
 #include <usb.h>
+#endif
 
 namespace device {
 

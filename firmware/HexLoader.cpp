@@ -1,7 +1,10 @@
 #include "firmware/HexLoader.h"
 
+#include "common/Files.h"
+
+#include <algorithm>
 #include <climits>
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace firmware {
@@ -24,6 +27,35 @@ int SkipToRecordStart(std::FILE* file) {
     return c;
 }
 
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// strtol(text, nullptr, 16) as the "C" locale has it, done by hand so that
+// no locale can count more characters as blanks, on any system.
+long ParseHex(const std::string& text) {
+    std::size_t i = 0;
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (i < text.size() && blank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // An "0x" prefix counts only when a digit follows it.
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        HexDigit(text[i + 2]) >= 0)
+        i += 2;
+    long long value = 0;
+    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i)
+        value = std::min<long long>(value * 16 + HexDigit(text[i]), LLONG_MAX / 16);
+    return static_cast<long>(std::clamp<long long>(negative ? -value : value, LONG_MIN, LONG_MAX));
+}
+
+}  // namespace
+
 int ReadHexField(std::FILE* file, int n) {
     std::string text;
     for (int i = 0; i < n; ++i) {
@@ -31,7 +63,7 @@ int ReadHexField(std::FILE* file, int n) {
         // The end of the file ends the digits, as a NUL in the text would.
         text.push_back(c == EOF ? '\0' : static_cast<char>(c));
     }
-    const long value = std::strtol(text.c_str(), nullptr, 16);
+    const long value = ParseHex(text);
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
@@ -39,7 +71,13 @@ int ReadHexField(std::FILE* file, int n) {
 
 int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
                 common::UserPrompt& prompt, LoadReport* report) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
+    // Binary mode: the characters are taken exactly as they are in the file,
+    // CR LF line ends and Ctrl-Z included, on Windows as on Linux. A folder
+    // cannot be opened as a file (Linux would open it and fail on reading).
+    const std::filesystem::path name = common::PathFromUtf8(path);
+    std::error_code ec;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::filesystem::is_directory(name, ec) ? nullptr : common::OpenFile(name, "rb"), &std::fclose);
     if (!file) {
         prompt.Message("error opening");
         return 1;

@@ -52,7 +52,9 @@ int ReadHexField(std::FILE* file, int n);
 // right after its type field, and reading goes on to the physical end of the
 // file. A record whose checksum is wrong is stored all the same, after a
 // "Warning: Checksum error between address <base address>" box.
-// Returns 1 ("error opening" shown) when the file cannot be opened, otherwise 0;
+// path is UTF-8 and the file is read byte for byte (binary mode).
+// Returns 1 ("error opening" shown) when the file cannot be opened (a folder
+// included), otherwise 0;
 // report, when given, tells whether the file is fit to be flashed.
 int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
                 common::UserPrompt& prompt, LoadReport* report = nullptr);

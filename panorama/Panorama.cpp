@@ -1,7 +1,6 @@
 #include "panorama/Panorama.h"
 
 #include "common/Convert.h"
-#include "device/UsbLink.h"
 
 #include <cmath>
 #include <cstdio>
@@ -43,23 +42,6 @@ float Level(std::uint8_t sample, std::int32_t opor, float koef) {
 
 double SampleX(double axisMinimum, int i, std::uint32_t step) {
     return axisMinimum + static_cast<double>(i) * step - static_cast<double>(step);
-}
-
-TickResult ExchangeTick(bool panoramaOn, std::uint32_t flags, std::int32_t shift,
-                        std::uint32_t step, SweepFrame& frame, settings::SettingsBlock& settingsBuf) {
-    device::MeterSession meter;
-    if (!meter) return TickResult::NoMeter;
-    if (panoramaOn) {
-        frame.fill(0);
-        meter.Transfer(device::SweepRequest(flags, shift, step), frame.data());
-        return TickResult::Swept;
-    }
-    // A short or failed reply must not leave a half-overwritten block that a
-    // later save or write would pass on.
-    settings::SettingsBlock reply = settingsBuf;
-    if (meter.Transfer(device::kIdle, reply.data()) == static_cast<int>(settings::kBlockSize))
-        settingsBuf = reply;
-    return TickResult::Idle;
 }
 
 std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int32_t shift,

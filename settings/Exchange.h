@@ -39,8 +39,11 @@ void ReadFromMeter(SettingsBlock& buffer, common::UserPrompt& prompt, const Step
 // the last message box.
 void WriteToMeter(SettingsBlock& buffer, common::UserPrompt& prompt, const Step& gatherAndApply);
 
+// File names are UTF-8 text; files are read and written in binary mode.
+
 // Reads the first 248 bytes of a file into `block`. False, with `block`
-// untouched, when the file cannot be opened or holds fewer than 248 bytes.
+// untouched, when the file cannot be opened (a folder included) or holds
+// fewer than 248 bytes.
 bool ReadSettingsFile(const std::string& path, SettingsBlock& block);
 
 // Writes the 248 bytes so that the file is either replaced whole or left as

@@ -1,4 +1,7 @@
 #include "common/Convert.h"
+#include "settings/Editor.h"
+
+#include "CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +39,34 @@ TEST(Convert, FloatsUseACommaWhateverTheLocale) {
             EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid floating point value");
         }
     }
+}
+
+TEST(Convert, FloatsWithExponentsAreExact) {
+    // The same values on every system: digits and powers of ten only.
+    EXPECT_EQ(StrToFloatComma("12,5e3"), 12500.0);
+    EXPECT_EQ(StrToFloatComma("5e-1"), 0.5);
+    EXPECT_EQ(StrToFloatComma("-0,25E+2"), -25.0);
+    EXPECT_EQ(StrToFloatComma("1e22"), 1e22);
+    EXPECT_EQ(StrToFloatComma("55,7"), 55.7);
+    EXPECT_EQ(StrToFloatComma("036,9"), 36.9);
+    EXPECT_EQ(static_cast<float>(StrToFloatComma("89,9")), 89.9f);
+}
+
+TEST(Convert, NumbersIgnoreTheProcessLocale) {
+    CommaLocale locale;
+    if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
+    // Under a Russian locale the C library reads "1,5" and counts the
+    // no-break space as a blank; the conversions must not follow it.
+    EXPECT_EQ(StrToFloatComma("55,7"), 55.7) << locale.Name();
+    EXPECT_THROW(StrToFloatComma("55.7"), UserError);
+    EXPECT_THROW(StrToInt("\xA0" "42"), UserError);
+    EXPECT_THROW(StrToFloatComma("\xA0" "1,5"), UserError);
+    settings::EditorTexts t;
+    t.latitude = "55,7";
+    t.longitude = "037,6";
+    settings::SettingsBlock b{};
+    settings::GatherSettings(t, b);
+    const settings::EditorTexts back = settings::ApplySettings(b);
+    EXPECT_EQ(back.latitude, "55,7");
+    EXPECT_EQ(back.longitude, "037,6");
 }

@@ -1,7 +1,11 @@
 // The Intel HEX loader against real tool output and hand-made files.
 #include "firmware/HexLoader.h"
 
+#include "common/Files.h"
+
+#include "CommaLocale.h"
 #include "RecordingPrompt.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +18,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
 namespace fs = std::filesystem;
 using firmware::Image;
 using firmware::kImageSize;
+using testfiles::Utf8;
 
 const fs::path kHexDir = fs::path(TESTDATA_DIR) / "hex";
 
@@ -54,7 +57,7 @@ protected:
         fs::create_directories(dir_);
         const fs::path path = dir_ / ("f" + std::to_string(files_++) + ".hex");
         std::ofstream(path, std::ios::binary) << text;
-        return firmware::LoadHexFile(path.string(), image, start, end, prompt, &report);
+        return firmware::LoadHexFile(Utf8(path), image, start, end, prompt, &report);
     }
 
     Image image;
@@ -63,7 +66,7 @@ protected:
     firmware::LoadReport report;
 
 private:
-    fs::path dir_ = fs::temp_directory_path() / ("hexloader_" + std::to_string(::getpid()));
+    fs::path dir_ = testfiles::ScratchDir("hexloader");
     int files_ = 0;
 };
 
@@ -86,7 +89,7 @@ TEST_F(HexLoaderTest, EveryTestFileMatchesItsReference) {
         SCOPED_TRACE(file);
         firmware::ResetImage(image, start, end);
         prompt.messages.clear();
-        ASSERT_EQ(firmware::LoadHexFile((kHexDir / file).string(), image, start, end, prompt, &report), 0);
+        ASSERT_EQ(firmware::LoadHexFile(Utf8(kHexDir / file), image, start, end, prompt, &report), 0);
 
         const auto reference = ReadBytes(kHexDir / fs::path(file).replace_extension(".img"));
         ASSERT_EQ(reference.size(), static_cast<std::size_t>(kImageSize));
@@ -107,7 +110,7 @@ TEST_F(HexLoaderTest, EveryTestFileMatchesItsReference) {
 }
 
 TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
-    EXPECT_EQ(firmware::LoadHexFile((kHexDir / "empty.hex").string(), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir / "empty.hex"), image, start, end, prompt, &report), 0);
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_EQ(start, kImageSize);
     EXPECT_EQ(end, 0);
@@ -119,7 +122,7 @@ TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
 
     // Cut inside the record at 0x0050 after three data bytes: the five whole
     // records load, the cut one keeps its three bytes and zeros for the rest.
-    EXPECT_EQ(firmware::LoadHexFile((kHexDir / "truncated.hex").string(), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir / "truncated.hex"), image, start, end, prompt, &report), 0);
     const auto echo = ReadBytes(kHexDir / "echo_m328p.img");
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x50, echo.begin()));
     EXPECT_EQ(image[0x50], 0x0C);
@@ -182,9 +185,18 @@ TEST_F(HexLoaderTest, ZeroLengthAndTopOfMemoryRecords) {
     EXPECT_FALSE(report.Refused());
 }
 
+// A scratch file for update in binary mode, as std::tmpfile gives, but in
+// the temporary folder (msvcrt's tmpfile writes to the root of the drive).
+std::FILE* ScratchFile() {
+    static int count = 0;
+    const fs::path dir = testfiles::ScratchDir("hexfield");
+    fs::create_directories(dir);
+    return common::OpenFile(dir / std::to_string(count++), "w+b");
+}
+
 TEST(HexField, ConvertsLikeStrtolBase16) {
     auto field = [](const std::string& text, int n) {
-        std::FILE* f = std::tmpfile();
+        std::FILE* f = ScratchFile();
         std::fputs(text.c_str(), f);
         std::rewind(f);
         const int v = firmware::ReadHexField(f, n);
@@ -202,14 +214,34 @@ TEST(HexField, ConvertsLikeStrtolBase16) {
     EXPECT_EQ(field("zz", 2).first, 0);
     EXPECT_EQ(field("A", 2).first, 0xA);        // the end of the file ends the digits
     EXPECT_EQ(field("", 4).first, 0);
+    EXPECT_EQ(field("0x1F", 4).first, 0x1F);    // strtol takes the prefix...
+    EXPECT_EQ(field("0xZ1", 4).first, 0);       // ...only before a digit
+    EXPECT_EQ(field("\v\f7", 3).first, 7);
+    // Only the "C" locale's blanks, whatever locale the process runs in.
+    EXPECT_EQ(field("\xA0" "7", 2).first, 0);
+    EXPECT_EQ(field("\x85" "7", 2).first, 0);
 
-    std::FILE* f = std::tmpfile();
+    std::FILE* f = ScratchFile();
     std::fputs("abc\n:rest", f);
     std::rewind(f);
     EXPECT_EQ(firmware::SkipToRecordStart(f), ':');
     EXPECT_EQ(std::fgetc(f), 'r');
     EXPECT_EQ(firmware::SkipToRecordStart(f), EOF);
     std::fclose(f);
+    fs::remove_all(testfiles::ScratchDir("hexfield"));
+}
+
+TEST(HexField, BlanksIgnoreTheProcessLocale) {
+    CommaLocale locale;
+    if (locale.Name().empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
+    // Windows' Russian locale counts the no-break space (0xA0) as a blank.
+    std::FILE* f = ScratchFile();
+    std::fputs("\xA0" "7 7", f);
+    std::rewind(f);
+    EXPECT_EQ(firmware::ReadHexField(f, 2), 0) << locale.Name();
+    EXPECT_EQ(firmware::ReadHexField(f, 2), 7);
+    std::fclose(f);
+    fs::remove_all(testfiles::ScratchDir("hexfield"));
 }
 
 TEST_F(HexLoaderTest, ChecksumWarningsKeepTheData) {
@@ -284,11 +316,48 @@ TEST_F(HexLoaderTest, FilesThatCannotBeRead) {
     EXPECT_EQ(start, 7);
     EXPECT_EQ(end, 9);
 
-    // A directory opens but cannot be read: not taken for an empty file.
+    // A folder is not taken for an empty file: it cannot be opened as one,
+    // on Linux (where fopen would open it) as on Windows.
     prompt.messages.clear();
-    EXPECT_EQ(firmware::LoadHexFile(kHexDir.string(), image, start, end, prompt, &report), 0);
-    EXPECT_TRUE(report.readError);
-    EXPECT_TRUE(report.Refused());
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir), image, start, end, prompt, &report), 1);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"error opening"});
+    EXPECT_EQ(image[5], 0x12);
+    EXPECT_EQ(start, 7);
+    EXPECT_EQ(end, 9);
+}
+
+TEST_F(HexLoaderTest, EveryByteCountsAsItIsInTheFile) {
+    // Line ends are characters like any other inside a record: a record cut
+    // short by its CR LF reads "\r\n" as one field (no digits: 0) and goes on
+    // with the next line's characters. Text-mode reading on Windows would
+    // drop the CR and shift every later field by one character.
+    EXPECT_EQ(Load(":0300200001\r\n0506\r\n"), 0);
+    EXPECT_EQ(image[0x20], 0x01);
+    EXPECT_EQ(image[0x21], 0x00);
+    EXPECT_EQ(image[0x22], 0x05);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"Warning: Checksum error between address 32"});
+
+    // Ctrl-Z is no end of file: records after it load too.
+    firmware::ResetImage(image, start, end);
+    prompt.messages.clear();
+    EXPECT_EQ(Load(Record(0, 0x0000, {1}) + "\x1a\r\n" + Record(0, 0x0040, {0x1A, 2})), 0);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(image[0x40], 0x1A);
+    EXPECT_EQ(image[0x41], 2);
+    EXPECT_EQ(end, 0x42);
+    EXPECT_FALSE(report.Refused());
+}
+
+TEST_F(HexLoaderTest, FileNamesAreUtf8) {
+    // A firmware file in a folder with a Russian name.
+    const fs::path dir = testfiles::ScratchDir("hexloader-names") / testfiles::FromUtf8("Прошивки");
+    fs::create_directories(dir);
+    const fs::path file = dir / testfiles::FromUtf8("версия 2.hex");
+    std::ofstream(file, std::ios::binary) << Record(0, 0x0010, {0xAB});
+    EXPECT_EQ(firmware::LoadHexFile(Utf8(file), image, start, end, prompt, &report), 0);
+    EXPECT_EQ(image[0x10], 0xAB);
+    EXPECT_TRUE(prompt.messages.empty());
+    fs::remove_all(dir.parent_path());
 }
 
 }  // namespace

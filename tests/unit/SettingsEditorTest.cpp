@@ -181,3 +181,35 @@ TEST(SettingsEditor, ApplyShowsWhatTheNextGatherKeeps) {
     GatherSettings(ApplySettings(g), again);
     EXPECT_EQ(again, g);
 }
+
+TEST(SettingsEditor, MotorWordsAreTheSameOnEverySystem) {
+    // Motor words come from trigonometry and rounding to tenths: a different
+    // math library could round a borderline angle the other way. Every word
+    // over a grid of sites and satellites goes into one digest, which Linux
+    // and Windows builds must both reproduce.
+    SettingsBlock names{};
+    for (int e = 0; e < kEntryCount; ++e) {
+        const int position = e * 13 % 90;
+        const char direction = e % 2 ? 'W' : 'E';
+        const std::string name = "Sat " + std::to_string(position / 10) + std::to_string(position % 10) + direction;
+        std::copy(name.begin(), name.end(), names.begin() + EntryOffset(e));
+    }
+    std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
+    int words = 0;
+    for (int lat = 0; lat < 900; lat += 7) {
+        for (int lon = 0; lon < 3600; lon += 13) {
+            SettingsBlock b = names;
+            ComputeMotorPositions(std::to_string(lat / 10) + "," + std::to_string(lat % 10),
+                                  std::to_string(lon / 10) + "," + std::to_string(lon % 10), b);
+            for (int e = 0; e < kEntryCount; ++e) {
+                for (std::size_t k = 0; k < 2; ++k) {
+                    digest ^= b[EntryOffset(e) + kMotorPositionAt + k];
+                    digest *= 1099511628211ull;
+                }
+                ++words;
+            }
+        }
+    }
+    EXPECT_EQ(words, 129 * 277 * kEntryCount);
+    EXPECT_EQ(digest, 12747199858004090160ull);
+}

@@ -50,6 +50,7 @@ protected:
         sim::MeterAt(meter).deviceSize = deviceSize;
         image.fill(0xFF);
         prompt = RecordingPrompt{};
+        prompt.countHandles = &sim::OpenHandles;
         if (out) std::fclose(out);
         out = std::tmpfile();
     }

@@ -1,0 +1,28 @@
+// File names and file opening that behave the same on Linux and Windows.
+//
+// The logic takes file names as UTF-8 text. On Windows the C library's narrow
+// functions read names in the ANSI code page, so a folder such as
+// "Документы" would not be found there: names go through the wide functions
+// instead. Files are always opened in binary mode, so that no line-end
+// translation or end-of-file character (Ctrl-Z) changes what is read.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace common {
+
+// The path that a UTF-8 file name denotes.
+std::filesystem::path PathFromUtf8(const std::string& name);
+
+// fopen with the name given as a path; mode as for fopen, "b" included by
+// the caller. Null (errno set) when the file cannot be opened.
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
+
+// Creates a file that did not exist before and opens it for binary writing;
+// null, with errno EEXIST, when the name is taken (never opening or
+// truncating the existing file), or with another errno when creation fails.
+std::FILE* CreateNewFile(const std::filesystem::path& path);
+
+}  // namespace common

@@ -1,0 +1,86 @@
+// One panorama tick's exchange with the simulated meter.
+#include "panorama/Panorama.h"
+#include "sim/Sim.h"
+
+#include <gtest/gtest.h>
+
+using namespace panorama;
+
+class ExchangeTickTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim::Reset(); }
+    void TearDown() override { EXPECT_EQ(sim::OpenHandles(), 0); }
+    SweepFrame frame{};
+    settings::SettingsBlock buf{};
+};
+
+TEST_F(ExchangeTickTest, NoMeterRescansAndSendsNothing) {
+    sim::AddDevice(0, 0x1234, 0x5678);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::NoMeter);
+    EXPECT_EQ(sim::Calls().init, 3);
+    EXPECT_EQ(sim::Calls().findBusses, 3);
+    EXPECT_EQ(sim::Calls().findDevices, 3);
+    EXPECT_EQ(sim::Calls().open, 0);
+    EXPECT_TRUE(sim::Log().empty());
+}
+
+TEST_F(ExchangeTickTest, SweepClearsTheFrameSoMissingSamplesReadZero) {
+    int m = sim::AddMeter();
+    frame.fill(0xAA);
+    ASSERT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::Swept);
+    ASSERT_EQ(sim::Log().size(), 1u);
+    const sim::Transfer& t = sim::Log()[0];
+    EXPECT_EQ(t.kind, sim::Kind::Sweep);
+    EXPECT_EQ(t.value, 0xE002);
+    EXPECT_EQ(t.index, 0xA3B6);
+    EXPECT_EQ(t.size, 128);
+    EXPECT_EQ(t.timeout, 5000);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), t.dataIn.begin()));
+
+    // A short reply leaves the rest of the frame at 0, a failed one all of it.
+    auto& f = sim::MeterAt(m).FaultFor(sim::Kind::Sweep);
+    f.fail = true;
+    f.result = 100;
+    frame.fill(0xAA);
+    ExchangeTick(true, 0xE000, 950, 10, frame, buf);
+    for (int i = 100; i < kSamples; ++i) ASSERT_EQ(frame[i], 0) << i;
+    f.result = -5;
+    frame.fill(0xAA);
+    ExchangeTick(true, 0xE000, 950, 10, frame, buf);
+    for (int i = 0; i < kSamples; ++i) ASSERT_EQ(frame[i], 0) << i;
+    EXPECT_EQ(sim::Calls().close, 3);
+}
+
+TEST_F(ExchangeTickTest, IdleReplyReplacesTheBufferOnlyWhenWhole) {
+    int m = sim::AddMeter();
+    for (int i = 0; i < 248; ++i) sim::MeterAt(m).settings[i] = static_cast<std::uint8_t>(i + 1);
+    ASSERT_EQ(ExchangeTick(false, 0xE000, 950, 10, frame, buf), TickResult::Idle);
+    const sim::Transfer& t = sim::Log().back();
+    EXPECT_EQ(t.kind, sim::Kind::Idle);
+    EXPECT_EQ(t.requestType, 0xC0);
+    EXPECT_EQ(t.request, 9);
+    EXPECT_EQ(t.value, 3);
+    EXPECT_EQ(t.index, 0);
+    EXPECT_EQ(t.size, 248);
+    EXPECT_EQ(buf, sim::MeterAt(m).settings);
+
+    // Short and failed idle replies leave the buffer as it was.
+    settings::SettingsBlock before = buf;
+    sim::MeterAt(m).settings.fill(0x55);
+    auto& f = sim::MeterAt(m).FaultFor(sim::Kind::Idle);
+    f.fail = true;
+    for (int result : {247, 1, -110}) {
+        f.result = result;
+        ExchangeTick(false, 0xE000, 950, 10, frame, buf);
+        EXPECT_EQ(buf, before) << result;
+    }
+}
+
+TEST_F(ExchangeTickTest, UnpluggedMeterFailsQuietlyAndIsNotFoundAgain) {
+    int m = sim::AddMeter();
+    ExchangeTick(true, 0xE000, 950, 10, frame, buf);
+    sim::Unplug(m);
+    EXPECT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::NoMeter);
+    sim::Replug(m);
+    EXPECT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::Swept);
+}
