@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test bench clean
+.PHONY: all deps configure build run demo test bench soak clean
 
 all: build
 
@@ -27,6 +27,12 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+# The fault soak alone (it also runs in make test); another schedule or a
+# longer run: make soak SOAK_SEED=7 SOAK_STEPS=60000
+soak: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SOAK_SEED=$(SOAK_SEED) SOAK_STEPS=$(SOAK_STEPS) \
+		./tests/gui_tests --gtest_filter='FaultSoak.*'
 
 clean:
 	rm -rf $(BUILD)

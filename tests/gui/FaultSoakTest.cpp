@@ -47,13 +47,19 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint32_t kDefaultSeed = 20261208;
-constexpr int kSteps = 8000;          // top-level steps of the schedule
+constexpr int kDefaultSteps = 8000;   // top-level steps of the schedule
 constexpr int kWarmUpSteps = 400;     // memory is measured from here on
 constexpr long kMaxGrowthKiB = 8 * 1024;
 
 std::uint32_t Seed() {
     if (const char* s = std::getenv("SOAK_SEED"); s && *s) return static_cast<std::uint32_t>(std::strtoul(s, nullptr, 0));
     return kDefaultSeed;
+}
+
+// SOAK_STEPS in the environment runs a longer (or shorter) schedule.
+int Steps() {
+    if (const char* s = std::getenv("SOAK_STEPS"); s && *s) return std::max(kWarmUpSteps + 1, std::atoi(s));
+    return kDefaultSteps;
 }
 
 long RssKiB() {
@@ -559,7 +565,8 @@ protected:
 };
 
 TEST_F(FaultSoak, TicksAndOperationsAgainstAFaultyMeter) {
-    std::cout << "[ soak     ] seed " << seed << " (set SOAK_SEED to replay another)" << std::endl;
+    std::cout << "[ soak     ] seed " << seed << ", " << Steps() << " steps (set SOAK_SEED and SOAK_STEPS to run another)"
+              << std::endl;
     RecordProperty("seed", std::to_string(seed));
     { std::ofstream(dir / "short.vkr3", std::ios::binary) << std::string(100, '\x11'); }
     {
@@ -569,7 +576,8 @@ TEST_F(FaultSoak, TicksAndOperationsAgainstAFaultyMeter) {
     form->SpeedButton1->click();
 
     long rssWarm = 0;
-    for (int step = 0; step < kSteps && !HasFatalFailure() && !HasFailure(); ++step) {
+    const int steps = Steps();
+    for (int step = 0; step < steps && !HasFatalFailure() && !HasFailure(); ++step) {
         if (step == kWarmUpSteps) rssWarm = RssKiB();
         sim::ClearLog();
         const int r = R(1000);
