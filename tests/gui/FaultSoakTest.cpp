@@ -33,7 +33,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -102,30 +101,32 @@ std::ostream& operator<<(std::ostream& os, const EditorView& v) {
               << "\" battery " << v.battery << " zener " << v.zener << "}";
 }
 
-// Answers every box from the schedule and runs `whileOpen` while it is up.
+// Answers every box and file dialog from the schedule and runs `whileOpen`
+// while it is up; `isBox` tells a message or question box from a file dialog.
 class SoakDialogs : public toolkit::DialogHost {
 public:
-    std::function<void()> whileOpen;
+    std::function<void(bool isBox)> whileOpen;
     QStringList messages, questions, errors;  // of the current operation
     std::deque<bool> answers;
     std::deque<QString> files;
 
-    void message(const QString& text) override { messages << text; open(); }
+    void message(const QString& text) override { messages << text; open(true); }
     bool question(const QString& text, const QString&) override {
         questions << text;
-        open();
+        open(true);
         bool a = answers.empty() || answers.front();
         if (!answers.empty()) answers.pop_front();
         return a;
     }
-    void error(const QString& text) override { errors << text; open(); }
+    void error(const QString& text) override { errors << text; open(true); }
     QString openFile(const toolkit::FileDialogOptions&) override { return next(); }
     QString saveFile(const toolkit::FileDialogOptions&) override { return next(); }
     void clear() { messages.clear(); questions.clear(); errors.clear(); answers.clear(); files.clear(); }
 
 private:
-    void open() { if (whileOpen) whileOpen(); }
+    void open(bool isBox) { if (whileOpen) whileOpen(isBox); }
     QString next() {
+        open(false);
         if (files.empty()) return {};
         QString f = files.front();
         files.pop_front();
@@ -306,12 +307,17 @@ protected:
                                          << (t ? t->result : 0) << ")";
     }
 
-    // Ticks while a box is open: beside the operation's own handle, the
-    // meter possibly misbehaving meanwhile.
-    void TicksInBox() {
-        boxBuffers.push_back(form->SettingsBuf);
-        boxViews.push_back(Shown());
-        boxHandles.push_back(sim::OpenHandles());
+    // Ticks while a box or a file dialog is open: beside the operation's own
+    // handle, the meter possibly misbehaving meanwhile. What each box opens
+    // on is noted for the operation's checks.
+    void TicksInBox(bool isBox) {
+        if (isBox) {
+            boxBuffers.push_back(form->SettingsBuf);
+            boxViews.push_back(Shown());
+            boxHandles.push_back(sim::OpenHandles());
+        } else {
+            ASSERT_EQ(sim::OpenHandles(), 0) << "a file dialog is shown with the meter open";
+        }
         const int n = R(12);
         for (int i = 0; i < n && !HasFatalFailure(); ++i) {
             if (Chance(0.1)) Misbehave(true);
@@ -319,6 +325,7 @@ protected:
             Tick();
             ++ticksInBoxes;
         }
+        if (!isBox) afterDialog = form->SettingsBuf;
     }
 
     void StartOperation() {
@@ -326,7 +333,7 @@ protected:
         boxBuffers.clear();
         boxViews.clear();
         boxHandles.clear();
-        host.whileOpen = [this] { TicksInBox(); };
+        host.whileOpen = [this](bool isBox) { TicksInBox(isBox); };
         ++operations;
     }
 
@@ -411,12 +418,12 @@ protected:
         TForm1& f = *form;
         const fs::path file = SomeFile(false);
         const std::string bytes = FileBytes(file);
-        const settings::SettingsBlock before = f.SettingsBuf;
         const EditorView shown = Shown();
         StartOperation();
         host.files = {QString::fromStdString(file.string())};
         f.ButtOpen->click();
         EndOperation();
+        const settings::SettingsBlock before = afterDialog;  // idle ticks ran while the dialog was open
         if (bytes.size() >= settings::kBlockSize) {
             settings::SettingsBlock expected;
             std::copy_n(bytes.begin(), settings::kBlockSize, expected.begin());
@@ -557,6 +564,7 @@ protected:
     bool plugged = true, openFails = false;
 
     std::vector<settings::SettingsBlock> boxBuffers;  // SettingsBuf as each box of an operation opened
+    settings::SettingsBlock afterDialog{};            // SettingsBuf as the last file dialog closed
     std::vector<EditorView> boxViews;
     std::vector<int> boxHandles;
 
