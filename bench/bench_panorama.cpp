@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
     const double cpu = CpuSeconds() - cpu0;
     std::printf("window timer (%d ms) under the event loop for %.1f s: %ld ticks, %.2f ticks/s "
-                "(target >= 39, ceiling 40), CPU %.1f %%\n",
+                "(target >= 39, ceiling 40)\n  CPU %.1f %% of the time, %.0f us per tick with the loop's own work\n",
                 form.Timer1->interval(), seconds, ticks, static_cast<double>(ticks) / seconds,
-                100.0 * cpu / seconds);
+                100.0 * cpu / seconds, ticks > 0 ? cpu * 1e6 / static_cast<double>(ticks) : 0.0);
     return 0;
 }
