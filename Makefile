@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test bench package clean test-windows
+.PHONY: all deps configure build run demo test bench soak package clean test-windows
 
 all: build
 
@@ -26,7 +26,16 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@for b in $(BUILD)/bench/bench_*; do \
+		[ -f "$$b" ] && [ -x "$$b" ] || continue; \
+		echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; \
+	done
+
+# The fault soak alone (it also runs in make test); another schedule or a
+# longer run: make soak SOAK_SEED=7 SOAK_STEPS=60000
+soak: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SOAK_SEED=$(SOAK_SEED) SOAK_STEPS=$(SOAK_STEPS) \
+		./tests/gui_tests --gtest_filter='FaultSoak.*'
 
 # The Debian package: build/velkarn3-pano_<version>_<arch>.deb
 package: build

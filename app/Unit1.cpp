@@ -400,12 +400,14 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
     SetCaption(Label10, U(scale.unitLabel));
 
     const bool panoramaOn = SpeedButton1->isChecked();
-    if (panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf) !=
+    if (panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf) ==
         panorama::TickResult::Swept)
-        return;
+        DrawSweep();
+}
 
-    // Both series are refilled in one update each: the chosen one gets the
-    // trace, the other is emptied.
+// Both series are refilled in one update each: the chosen one gets the trace,
+// the other is emptied.
+void TForm1::DrawSweep() {
     const double axisMin = BottomAxis->minimum();
     points_.resize(panorama::kSamples);
     for (int i = 0; i < panorama::kSamples; ++i)

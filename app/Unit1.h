@@ -141,6 +141,10 @@ public:
     void Button1Click(QObject* Sender = nullptr);
     void Button2Click(QObject* Sender = nullptr);
 
+    // The last sweep frame as levels on the series the style selects (the
+    // second half of a panorama tick, after the exchange with the meter).
+    void DrawSweep();
+
     // Controls to SettingsBuf and back.
     void GatherSettings();
     void ApplySettings();

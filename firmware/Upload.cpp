@@ -2,7 +2,9 @@
 
 #include "device/UsbLink.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace firmware {
 
@@ -15,6 +17,52 @@ int GetLeInt(const std::uint8_t* bytes, int offset, int count) {
 void PutLeInt(std::uint8_t* bytes, std::uint32_t value, int count) {
     for (int k = 0; k < count; ++k) bytes[k] = static_cast<std::uint8_t>(value >> (8 * k));
 }
+
+namespace {
+
+// The image bytes of one block from `address` on. Pages can reach past the
+// image's last byte: unset flash (0xFF) is sent there.
+void FillBlock(const Image& image, std::int64_t address, std::uint8_t* data) {
+    const std::int64_t from = std::clamp<std::int64_t>(address, 0, kImageSize);
+    const std::int64_t to = std::clamp<std::int64_t>(address + kBlockBytes, 0, kImageSize);
+    if (to - from < kBlockBytes) std::fill_n(data, kBlockBytes, std::uint8_t{0xFF});
+    if (from < to)
+        std::memcpy(data + (from - address), image.data() + from, static_cast<std::size_t>(to - from));
+}
+
+// The progress line before each block, "\r0x%05x ... 0x%05x", formatted by
+// hand: it is written once a block, and printf's general machinery would cost
+// more than the rest of the block's own work together.
+class ProgressLine {
+public:
+    void Write(std::FILE* out, std::uint32_t from, std::uint32_t to) {
+        char* p = text_;
+        *p++ = '\r';
+        p = Hex(p, from);
+        for (char c : {' ', '.', '.', '.', ' '}) *p++ = c;
+        p = Hex(p, to);
+        std::fwrite(text_, 1, static_cast<std::size_t>(p - text_), out);
+    }
+
+private:
+    // "0x" and at least five lower-case hex digits, as "0x%05x" writes them.
+    static char* Hex(char* p, std::uint32_t v) {
+        char digits[8];
+        int n = 0;
+        do {
+            digits[n++] = "0123456789abcdef"[v & 0xF];
+            v >>= 4;
+        } while (v != 0);
+        *p++ = '0';
+        *p++ = 'x';
+        for (int pad = n; pad < 5; ++pad) *p++ = '0';
+        while (n > 0) *p++ = digits[--n];
+        return p;
+    }
+    char text_[32];
+};
+
+}  // namespace
 
 int UploadFirmware(const Image& image, std::int32_t start, std::int32_t end,
                    common::UserPrompt& prompt, std::FILE* out) {
@@ -51,17 +99,13 @@ int UploadFirmware(const Image& image, std::int32_t start, std::int32_t end,
                  static_cast<unsigned>(to - from), static_cast<int>(from), static_cast<unsigned>(from));
 
     std::array<std::uint8_t, kFlashBlockSize> block{};  // its first 7 bytes also end the upload
+    ProgressLine progress;
     int result = 0;
     for (std::int64_t address = from; address < to; address += kBlockBytes) {
         block[0] = static_cast<std::uint8_t>(device::kFirmwareBlock.value);
         PutLeInt(&block[1], static_cast<std::uint32_t>(address), 3);
-        for (int i = 0; i < kBlockBytes; ++i) {
-            // Pages can reach past the image's last byte: unset flash there.
-            const std::int64_t a = address + i;
-            block[4 + i] = a >= 0 && a < kImageSize ? image[static_cast<std::size_t>(a)] : 0xFF;
-        }
-        std::fprintf(out, "\r0x%05x ... 0x%05x", static_cast<unsigned>(address),
-                     static_cast<unsigned>(address + kBlockBytes));
+        FillBlock(image, address, &block[4]);
+        progress.Write(out, static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(address + kBlockBytes));
         std::fflush(out);
         result = meter.Transfer(device::kFirmwareBlock, block.data());
         if (result != kFlashBlockSize) {

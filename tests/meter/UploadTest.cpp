@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -257,6 +258,30 @@ TEST_F(UploadTest, PagesPastTheImageEndCarryErasedBytes) {
                 ASSERT_EQ(t.dataOut[4 + i], a + i < kImageSize ? 0x00 : 0xFF) << a + i;
         }
         EXPECT_EQ(prompt.messages.back(), "Прошито успешно");
+    }
+}
+
+TEST_F(UploadTest, ProgressLinesMatchTheirPrintfForm) {
+    // Every block's line as "\r0x%05x ... 0x%05x" writes it, for short and
+    // long addresses alike.
+    for (const auto& [page, from, to] : {std::array<int, 3>{128, 0, 30720}, {256, 0xF0F0, 0x10100}, {65535, 65000, 65790}}) {
+        SCOPED_TRACE(page);
+        Restart(page, 1 << 20);
+        Upload(from, to);
+        const auto blocks = sim::LogOf(Kind::FirmwareBlock);
+        ASSERT_FALSE(blocks.empty());
+        std::string expected;
+        char line[64];
+        std::snprintf(line, sizeof line, "Uploading %d (0x%x) bytes starting at %d (0x%x)\n",
+                      static_cast<int>(blocks.size()) * 128, static_cast<unsigned>(blocks.size()) * 128,
+                      BlockAddress(blocks[0]), static_cast<unsigned>(BlockAddress(blocks[0])));
+        expected += line;
+        for (const auto& t : blocks) {
+            std::snprintf(line, sizeof line, "\r0x%05x ... 0x%05x", static_cast<unsigned>(BlockAddress(t)),
+                          static_cast<unsigned>(BlockAddress(t) + 128));
+            expected += line;
+        }
+        EXPECT_EQ(Output(), expected);
     }
 }
 
