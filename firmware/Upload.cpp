@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
 
 namespace firmware {
@@ -30,9 +31,9 @@ void FillBlock(const Image& image, std::int64_t address, std::uint8_t* data) {
         std::memcpy(data + (from - address), image.data() + from, static_cast<std::size_t>(to - from));
 }
 
-// The progress line before each block, "\r0x%05x ... 0x%05x", formatted by
-// hand: it is written once a block, and printf's general machinery would cost
-// more than the rest of the block's own work together.
+// The progress line before each block, "\r0x%05x ... 0x%05x", formatted with
+// to_chars: it is written once a block, and printf's general machinery would
+// cost more than the rest of the block's own work together.
 class ProgressLine {
 public:
     void Write(std::FILE* out, std::uint32_t from, std::uint32_t to) {
@@ -48,16 +49,12 @@ private:
     // "0x" and at least five lower-case hex digits, as "0x%05x" writes them.
     static char* Hex(char* p, std::uint32_t v) {
         char digits[8];
-        int n = 0;
-        do {
-            digits[n++] = "0123456789abcdef"[v & 0xF];
-            v >>= 4;
-        } while (v != 0);
+        const auto [last, ec] = std::to_chars(digits, digits + sizeof digits, v, 16);
+        const auto n = last - digits;
         *p++ = '0';
         *p++ = 'x';
-        for (int pad = n; pad < 5; ++pad) *p++ = '0';
-        while (n > 0) *p++ = digits[--n];
-        return p;
+        if (n < 5) p = std::fill_n(p, 5 - n, '0');
+        return std::copy(digits, last, p);
     }
     char text_[32];
 };
