@@ -169,6 +169,12 @@ TEST_F(RealLink, SettingsReadAndWriteWithTheirLengthTests) {
     settings::ReadFromMeter(kept, prompt, [] { ADD_FAILURE() << "applied after a short read"; });
     EXPECT_EQ(prompt.messages, std::vector<std::string>{settings::kMsgReadError});
     EXPECT_EQ(kept, sentinel);
+    // So is a refused one.
+    realstack::SetControl("ReadSettings stall\n");
+    prompt = {};
+    settings::ReadFromMeter(kept, prompt, [] { ADD_FAILURE() << "applied after a stalled read"; });
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{settings::kMsgReadError});
+    EXPECT_EQ(kept, sentinel);
 
     // A refused write is reported and the meter's block stays.
     realstack::SetControl("WriteSettings stall\n");
