@@ -34,6 +34,7 @@ both() {
   if "${first[@]}" && "$@"; then pass "$name"; else fail "$name"; fi
 }
 figure() { echo "$*" >>"$figures"; }
+stage() { figure "stage: $* at VM uptime $(cut -d' ' -f1 /proc/uptime) s"; }
 now() { date +%s.%N; }
 seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 # wait_for SECONDS COMMAND...: true as soon as the command is, false at the end.
@@ -47,6 +48,11 @@ wait_for() {
 }
 
 figure "boot: suite started at VM uptime $(cut -d' ' -f1 /proc/uptime) s"
+
+# The program's libraries come over 9p: read them into the page cache while
+# the link tests run, so that the program later starts in seconds.
+(ldd "$build/app/velkarn3" "$(command -v Xvfb)" | awk '/=> \// { print $3 }' | sort -u |
+  xargs cat "$build/app/velkarn3" >/dev/null 2>&1) &
 
 # --- gadgets ---
 mapfile -t udcs < <(ls /sys/class/udc)
@@ -143,6 +149,7 @@ gui_stage() {  # CLASS LOG
   check "$cls: program finds the meter (idle requests answered)" \
     wait_for 30 new_in_log "$log" "$mark" 'kind=Idle .*sent=248'
 
+  stage "$cls: PANO"
   before=$("$bin/usb_x11_probe" count "$w" 56 0 673 425 ffff80)
   mark=$(log_lines "$log")
   xdotool mousemove --window "$w" 32 408 click 1
@@ -159,6 +166,7 @@ gui_stage() {  # CLASS LOG
   both "$cls: PANO draws a trace" [ "${before:-x}" = 0 ] -- [ "${after:-0}" -gt 200 ]
 
   # A stalled sweep is not reported: no box, the ticks go on.
+  stage "$cls: stalled sweeps"
   mark=$(log_lines "$log")
   echo "Sweep stall" >"$work/control-meter"
   wait_for 10 new_in_log "$log" "$mark" 'kind=Sweep .*stalled'
@@ -170,6 +178,7 @@ gui_stage() {  # CLASS LOG
   check "$cls: sweeps answered again after the stall" wait_for 10 new_in_log "$log" "$mark" 'kind=Sweep .*sent=128'
 
   # Unplugged: the ticks find no meter and say nothing; plugged again, they go on.
+  stage "$cls: unplugged"
   echo >"$G/meter/UDC"
   sleep 2
   both "$cls: unplugged: no box and the program goes on" \
@@ -181,6 +190,7 @@ gui_stage() {  # CLASS LOG
   figure "$cls: sweeps resumed $(seconds_since "$t") s after plugging in again"
 
   # Closing the window ends the program.
+  stage "$cls: closing"
   "$bin/usb_x11_probe" close "$w"
   rc=timeout
   if wait_for 20 sh -c "! kill -0 $apid 2>/dev/null"; then wait "$apid"; rc=$?; fi
@@ -192,6 +202,7 @@ gui_stage() {  # CLASS LOG
   both "$cls: never more than one USB device file open (no handle kept)" [ "${more:-1}" = 0 ] -- [ "${zero:-0}" -gt 0 ]
   kill "$xpid"
   wait "$xpid" 2>/dev/null
+  stage "$cls: X server ended"
 }
 
 run_class() {  # CLASS
@@ -225,6 +236,7 @@ run_class() {  # CLASS
     USB_GADGET_UDC="$G/meter/UDC" USB_UDC_NAME="${udcs[0]}" USB_DECOY_LOG="$results/decoy.log"
   ls -l /dev/bus/usb/*/ >"$results/devices-$cls.txt" 2>&1
   grep -H . /sys/bus/usb/devices/*/idVendor /sys/bus/usb/devices/*/idProduct /sys/bus/usb/devices/*/devnum >>"$results/devices-$cls.txt" 2>&1
+  stage "$cls: link tests"
   timeout 180 "$bin/usb_link_tests" >"$results/usb_link_tests-$cls.txt" 2>&1
   rc=$?
   grep '^\[       OK \]' "$results/usb_link_tests-$cls.txt" | awk '{print $4}' | while read -r t; do pass "$cls: $t"; done
@@ -235,9 +247,11 @@ run_class() {  # CLASS
   # The device came back from the unplug tests; make sure before going on.
   wait_for 20 find_dev 16c0:05df >/dev/null || echo "${udcs[0]}" >"$G/meter/UDC"
 
+  stage "$cls: timings"
   timeout 120 "$bin/usb_link_bench" >"$results/bench-$cls.txt" 2>&1
   grep '^FIGURE' "$results/bench-$cls.txt" | sed "s/^FIGURE /$cls: /" >>"$figures"
 
+  stage "$cls: program under X"
   gui_stage "$cls" "$log"
 }
 
