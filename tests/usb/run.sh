@@ -36,6 +36,7 @@ if [ -z "$kdir" ] || [ ! -f "$kdir/ready" ]; then
   fi
   [ -n "$pkg" ] || { say "no linux-image-6.1.0-*-amd64-unsigned package available"; exit 2; }
   say "fetching $pkg"
+  fetch_start=$(date +%s)
   rm -rf "$cache"/kernel-* "$cache"/*.deb
   (cd "$cache" && apt-get download "$pkg" >/dev/null 2>&1) ||
     { $SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq; (cd "$cache" && apt-get download "$pkg" >/dev/null); }
@@ -50,6 +51,7 @@ if [ -z "$kdir" ] || [ ! -f "$kdir/ready" ]; then
       './lib/modules/*/kernel/fs/fscache/*' './lib/modules/*/kernel/fs/configfs/*'
   rm -f "$cache"/"$pkg"_*.deb
   touch "$kdir/ready"
+  say "kernel fetched and unpacked in $(($(date +%s) - fetch_start)) s"
 fi
 vmlinuz="$(ls "$kdir"/boot/vmlinuz-* | head -1)"
 moddir="$(ls -d "$kdir"/lib/modules/* | head -1)"
@@ -127,6 +129,7 @@ if [ ! -f "$results/finished" ]; then
   echo "FAIL suite did not finish (qemu exit $qemu_rc)" >>"$results/checks.txt"
 fi
 grep '^FAIL ' "$results/checks.txt" 2>/dev/null | sed 's/^/  /' || true
+grep -ao 'usbvm: up after [0-9.]* s' "$cache/console.log" | sed 's/^usbvm: /  boot: init /' || true
 [ -f "$results/figures.txt" ] && sed 's/^/  /' "$results/figures.txt"
 if [ "$failed" -ne 0 ]; then
   say "console tail ($cache/console.log):"
