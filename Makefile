@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test bench soak package clean test-windows
+.PHONY: all deps configure build run demo test bench soak package clean test-windows test-usb
 
 all: build
 
@@ -24,6 +24,14 @@ demo: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# End to end through a real kernel USB stack: the shipped program and the real
+# libusb-0.1 against the meter emulated as a USB gadget in a qemu VM (see
+# README.md). Ends with one summary line; non-zero on failure.
+test-usb:
+	@bash scripts/setup-deps.sh usbvm
+	@$(MAKE) --no-print-directory build
+	@bash tests/usb/run.sh $(BUILD)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do \

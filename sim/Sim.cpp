@@ -38,7 +38,6 @@ struct State {
     std::vector<Transfer> log;
     std::vector<int> opened;
     CallCounts calls;
-    std::uint32_t noise = 12345;
 };
 
 State& S() {
@@ -60,58 +59,6 @@ int DeviceIndexOf(const struct usb_device* dev) {
     for (std::size_t i = 0; i < d.size(); ++i)
         if (&d[i].dev == dev) return static_cast<int>(i);
     return -1;
-}
-
-void PutLe(std::uint8_t* p, std::uint32_t v, int count) {
-    for (int k = 0; k < count; ++k) p[k] = static_cast<std::uint8_t>(v >> (8 * k));
-}
-
-// Answers a request as a healthy meter does; returns the full result.
-int Answer(Meter& m, Kind kind, int value, int index, std::uint8_t* data, int size) {
-    switch (kind) {
-    case Kind::ReadSettings:
-    case Kind::Idle: {
-        int n = std::min<int>(size, 248);
-        std::memcpy(data, m.settings.data(), n);
-        return n;
-    }
-    case Kind::WriteSettings: {
-        int n = std::min<int>(size, 248);
-        std::memcpy(m.settings.data(), data, n);
-        return n;
-    }
-    case Kind::Sweep: {
-        std::uint8_t frame[128];
-        DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame);
-        int n = std::min(size, 128);
-        std::memcpy(data, frame, n);
-        return n;
-    }
-    case Kind::DeviceInfo: {
-        std::array<std::uint8_t, 7> info = m.deviceInfo;
-        if (!m.rawDeviceInfo) {
-            info[0] = 0;
-            PutLe(&info[1], m.pageSize, 2);
-            PutLe(&info[3], static_cast<std::uint32_t>(m.deviceSize), 4);
-        }
-        int n = std::min({size, 7, m.deviceInfoLength});
-        std::memcpy(data, info.data(), n);
-        return n;
-    }
-    case Kind::FirmwareBlock: {
-        if (size >= 4) {
-            std::uint32_t addr = data[1] | (data[2] << 8) | (data[3] << 16);
-            for (int i = 4; i < size; ++i)
-                if (addr + (i - 4) < m.flash.size()) m.flash[addr + (i - 4)] = data[i];
-        }
-        return size;
-    }
-    case Kind::EndOfUpload:
-        return size;
-    case Kind::Other:
-        break;
-    }
-    return -EPIPE;
 }
 
 void Relink() {
@@ -138,26 +85,6 @@ void Relink() {
 }
 
 }  // namespace
-
-const char* KindName(Kind kind) {
-    static const char* names[] = {"ReadSettings", "WriteSettings", "Sweep", "Idle",
-                                  "DeviceInfo", "FirmwareBlock", "EndOfUpload", "Other"};
-    return names[static_cast<int>(kind)];
-}
-
-Kind KindOf(int requestType, int request, int value) {
-    int selector = value & 0xFF;
-    if (requestType == 0xC0 && request == 9) {
-        if (selector == 1) return Kind::ReadSettings;
-        if (selector == 2) return Kind::Sweep;
-        if (selector == 3) return Kind::Idle;
-    }
-    if (requestType == 0xC0 && request == 1 && value == 0) return Kind::DeviceInfo;
-    if (requestType == 0x40 && request == 1 && value == 0) return Kind::WriteSettings;
-    if (requestType == 0x40 && request == 9 && value == 2) return Kind::FirmwareBlock;
-    if (requestType == 0x40 && request == 9 && value == 1) return Kind::EndOfUpload;
-    return Kind::Other;
-}
 
 void Reset() {
     State& s = S();
@@ -223,59 +150,6 @@ void ClearLog() { S().log.clear(); }
 const CallCounts& Calls() { return S().calls; }
 int OpenHandles() { return static_cast<int>(S().handles.size()); }
 const std::vector<int>& Opened() { return S().opened; }
-
-std::array<std::uint8_t, 248> DemoSettings() {
-    std::array<std::uint8_t, 248> b{};
-    struct Row { const char* name; int freq; char pol; int rate; int input; };
-    const Row rows[] = {
-        {"Ast 19E", 11766, 'H', 27500, 0}, {"Hot 13E", 11034, 'V', 27500, 1},
-        {"Exp 96E", 11265, 'H', 27500, 2}, {"Sir  5E", 12054, 'H', 27500, 3},
-        {"Exp 40E", 11139, 'V', 6000, 20},
-    };
-    int e = 0;
-    for (const Row& r : rows) {
-        std::uint8_t* p = &b[16 * e++];
-        std::memcpy(p, r.name, 7);
-        PutLe(p + 8, r.freq, 2);
-        p[10] = static_cast<std::uint8_t>(r.pol);
-        PutLe(p + 11, r.rate, 2);
-        p[13] = static_cast<std::uint8_t>(r.input);
-    }
-    b[240] = 55; b[241] = 7 << 4;   // latitude 55,7
-    b[242] = 37; b[243] = 6 << 4;   // longitude 037,6
-    b[244] = 2;                     // Li-ion
-    b[245] = 5 * (105 - 85);        // battery code for Z = 85
-    b[246] = 250 - 85;              // Zener code for Z = 85
-    return b;
-}
-
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame) {
-    const int flags = value >> 8;
-    const bool pol = flags & 0x80, upper = flags & 0x40, amp = flags & 0x20, att = flags & 0x10;
-    const int shift = index & 0x0FFF;
-    int step = index >> 12;
-    if (step == 0) step = 16;
-    const int band = (pol ? 1 : 0) + (upper ? 2 : 0);
-    const int floor = 118 + (amp ? 21 : 0) - (att ? 46 : 0);
-    std::uint32_t& rng = S().noise;
-    for (int i = 0; i < 128; ++i) {
-        const int f = shift + i * step;  // IF of this sample, MHz
-        double level = floor - (f - 950) / 160.0;
-        // Transponders of 30 MHz every 38 MHz or so; which exist and how
-        // strong depends on band and polarisation.
-        const int slot = (f - 940) / 38;
-        const std::uint32_t h = (static_cast<std::uint32_t>(slot) * 2654435761u) ^ (band * 40503u);
-        if (slot >= 0 && (h >> 7) % 4 != 0) {
-            const double centre = 940 + slot * 38 + 19 + static_cast<int>((h >> 3) % 5) - 2;
-            const double d = std::abs(f - centre);
-            const double height = 28 + (h >> 11) % 45;
-            if (d < 15) level += height * (d < 10 ? 1.0 : (15 - d) / 5.0);
-        }
-        rng = rng * 1103515245u + 12345u;
-        level += static_cast<int>((rng >> 16) % 9) - 4;
-        frame[i] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(level), 0, 255));
-    }
-}
 
 }  // namespace sim
 

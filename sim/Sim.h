@@ -4,6 +4,8 @@
 // library (make demo) it presents one meter with a plausible spectrum.
 #pragma once
 
+#include "sim/Meter.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -12,34 +14,6 @@
 struct usb_dev_handle;
 
 namespace sim {
-
-// What a request is, told by its setup fields.
-enum class Kind { ReadSettings, WriteSettings, Sweep, Idle, DeviceInfo, FirmwareBlock, EndOfUpload, Other };
-const char* KindName(Kind kind);
-Kind KindOf(int requestType, int request, int value);
-
-inline constexpr int kFlashSize = 65792;
-
-// How the meter answers one kind of request. The default answers in full.
-struct Fault {
-    int result = 0;        // when failing: the result returned (negative error or a short count)
-    bool fail = false;     // answer with `result` instead of the full reply
-    int afterCount = 0;    // answer this many requests of the kind normally first
-    int delayMs = 0;       // wait before answering; at or past the time-out the request times out
-};
-
-// One meter's memory and behaviour.
-struct Meter {
-    std::array<std::uint8_t, 248> settings{};
-    std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(kFlashSize, 0xFF);
-    std::array<std::uint8_t, 7> deviceInfo{};  // built from pageSize and deviceSize unless overridden
-    int deviceInfoLength = 7;                  // bytes the device-information reply carries
-    std::uint16_t pageSize = 128;
-    std::int32_t deviceSize = 32768;
-    bool rawDeviceInfo = false;                // send deviceInfo as it stands
-    std::array<Fault, 8> faults{};             // indexed by Kind
-    Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
-};
 
 // One call of usb_control_msg as the program made it.
 struct Transfer {
@@ -80,9 +54,5 @@ const CallCounts& Calls();
 int OpenHandles();
 // The device each successful usb_open returned a handle to, in order.
 const std::vector<int>& Opened();
-
-// A plausible settings block and the demo spectrum, also used by the demo meter.
-std::array<std::uint8_t, 248> DemoSettings();
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame);
 
 }  // namespace sim

@@ -1,0 +1,55 @@
+// The meter as the simulated library and the emulated USB device both present
+// it: what each request is, the meter's memory, how it answers a request in
+// full, and the demo content (settings block and spectrum). Standard C++ only,
+// no libusb functions, so that a program other than the simulated library can
+// answer requests exactly as it does.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+// What a request is, told by its setup fields.
+enum class Kind { ReadSettings, WriteSettings, Sweep, Idle, DeviceInfo, FirmwareBlock, EndOfUpload, Other };
+inline constexpr int kKinds = 8;
+const char* KindName(Kind kind);
+// The kind named `name` (as KindName gives it); Other for an unknown name.
+Kind KindNamed(const char* name);
+Kind KindOf(int requestType, int request, int value);
+
+inline constexpr int kFlashSize = 65792;
+
+// How the meter answers one kind of request. The default answers in full.
+struct Fault {
+    int result = 0;        // when failing: the result returned (negative error or a short count)
+    bool fail = false;     // answer with `result` instead of the full reply
+    int afterCount = 0;    // answer this many requests of the kind normally first
+    int delayMs = 0;       // wait before answering; at or past the time-out the request times out
+};
+
+// One meter's memory and behaviour.
+struct Meter {
+    std::array<std::uint8_t, 248> settings{};
+    std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(kFlashSize, 0xFF);
+    std::array<std::uint8_t, 7> deviceInfo{};  // built from pageSize and deviceSize unless overridden
+    int deviceInfoLength = 7;                  // bytes the device-information reply carries
+    std::uint16_t pageSize = 128;
+    std::int32_t deviceSize = 32768;
+    bool rawDeviceInfo = false;                // send deviceInfo as it stands
+    std::array<Fault, kKinds> faults{};        // indexed by Kind
+    Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
+};
+
+// Answers a request as a healthy meter does: for a device-to-host request
+// fills data (size bytes of room) with the reply, for a host-to-device request
+// takes size bytes from data. Returns the bytes moved, or -EPIPE for a request
+// the meter does not know.
+int Answer(Meter& meter, Kind kind, int value, int index, std::uint8_t* data, int size);
+
+// A plausible settings block and the demo spectrum, also used by the demo meter.
+std::array<std::uint8_t, 248> DemoSettings();
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame);
+
+}  // namespace sim
