@@ -11,12 +11,13 @@
 #include "firmware/Upload.h"
 #include "sim/Sim.h"
 
+#include "Timing.h"
+
 #include <usb.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -24,34 +25,16 @@
 
 namespace {
 
+using bench::CpuSeconds;
+using bench::PerCall;
+using bench::Row;
+
 namespace fs = std::filesystem;
 
 struct SilentPrompt : common::UserPrompt {
     void Message(const std::string&) override {}
     bool Ask(const std::string&, const std::string&) override { return true; }
 };
-
-double CpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Lowest CPU time per call over `repeats` runs of `count` calls.
-template <typename F>
-double PerCall(int count, int repeats, F&& body) {
-    double best = 1e9;
-    for (int r = 0; r < repeats; ++r) {
-        const double t0 = CpuSeconds();
-        for (int i = 0; i < count; ++i) body();
-        best = std::min(best, (CpuSeconds() - t0) / count);
-    }
-    return best;
-}
-
-void Row(const char* what, double seconds, const char* note = "") {
-    std::printf("  %-52s %9.2f us%s\n", what, seconds * 1e6, note);
-}
 
 // The largest file of the directory that loads without any fault.
 fs::path LargestSoundFile(const fs::path& dir) {

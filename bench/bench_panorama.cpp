@@ -10,6 +10,8 @@
 #include "toolkit/Application.h"
 #include "toolkit/RadioGroup.h"
 
+#include "Timing.h"
+
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QToolButton>
@@ -17,35 +19,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
-namespace {
-
-double CpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Runs `body` `count` times, `repeats` times over, and returns the lowest
-// CPU time per call: the least disturbed by whatever else the machine does.
-template <typename F>
-double PerCall(int count, int repeats, F&& body) {
-    double best = 1e9;
-    for (int r = 0; r < repeats; ++r) {
-        const double t0 = CpuSeconds();
-        for (int i = 0; i < count; ++i) body();
-        best = std::min(best, (CpuSeconds() - t0) / count);
-    }
-    return best;
-}
-
-void Row(const char* what, double seconds, const char* note = "") {
-    std::printf("  %-46s %9.1f us%s\n", what, seconds * 1e6, note);
-}
-
-}  // namespace
+using bench::CpuSeconds;
+using bench::PerCall;
+using bench::Row;
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

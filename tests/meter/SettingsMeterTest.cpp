@@ -4,31 +4,15 @@
 #include "common/Convert.h"
 #include "sim/Sim.h"
 
+#include "RecordingPrompt.h"
+
 #include <gtest/gtest.h>
 
-#include <deque>
 
 using namespace settings;
 using Texts = std::vector<std::string>;
 
 namespace {
-
-// Records the boxes with the number of device handles open while each is up,
-// and answers questions from a queue (Yes when it is empty).
-struct RecordingPrompt : common::UserPrompt {
-    Texts shown;
-    std::deque<bool> answers;
-    void Message(const std::string& text) override {
-        shown.push_back(text + " [" + std::to_string(sim::OpenHandles()) + "]");
-    }
-    bool Ask(const std::string& text, const std::string& caption) override {
-        shown.push_back(caption + ": " + text);
-        const bool a = answers.empty() || answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    Texts Take() { return std::exchange(shown, {}); }
-};
 
 SettingsBlock Pattern(std::uint8_t seed) {
     SettingsBlock b;
@@ -42,7 +26,8 @@ const std::string kAskWriteText = std::string(kAttention) + ": " + kAskWrite;
 
 TEST(SettingsExchange, ReadAndWriteWithTheMeter) {
     sim::Reset();
-    RecordingPrompt prompt;
+    TranscriptPrompt prompt;
+    prompt.countHandles = &sim::OpenHandles;
     SettingsBlock buf = Pattern(1);
     int applied = 0, gathered = 0;
     auto apply = [&] { ++applied; };

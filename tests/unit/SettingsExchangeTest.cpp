@@ -3,12 +3,12 @@
 #include "common/Convert.h"
 #include "common/Files.h"
 
+#include "RecordingPrompt.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 
@@ -19,22 +19,6 @@ using Texts = std::vector<std::string>;
 namespace {
 
 using testfiles::Utf8;
-
-// Records the boxes with the number of device handles open while each is up
-// (none: files never open the meter), and answers questions from a queue (Yes
-// when it is empty).
-struct RecordingPrompt : common::UserPrompt {
-    Texts shown;
-    std::deque<bool> answers;
-    void Message(const std::string& text) override { shown.push_back(text + " [0]"); }
-    bool Ask(const std::string& text, const std::string& caption) override {
-        shown.push_back(caption + ": " + text);
-        const bool a = answers.empty() || answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    Texts Take() { return std::exchange(shown, {}); }
-};
 
 SettingsBlock Pattern(std::uint8_t seed) {
     SettingsBlock b;
@@ -56,7 +40,7 @@ TEST(SettingsExchange, FilesHoldExactlyOneBlock) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     const fs::path file = dir / "a.vkr3";
-    RecordingPrompt prompt;
+    TranscriptPrompt prompt;
     SettingsBlock buf = Pattern(3), opened{};
     int gathered = 0;
     auto gather = [&] { ++gathered; };
@@ -115,7 +99,7 @@ TEST(SettingsExchange, NamesOutsideAsciiAndReadOnlyFiles) {
     fs::remove_all(dir.parent_path());
     fs::create_directories(dir);
     const fs::path file = dir / testfiles::FromUtf8("Спутники.vkr3");
-    RecordingPrompt prompt;
+    TranscriptPrompt prompt;
     SettingsBlock buf = Pattern(11), opened{};
     EXPECT_FALSE(FileExists(Utf8(file)));
     SaveToFile(Utf8(file), buf, prompt, [] {});
