@@ -7,13 +7,17 @@
 //
 // What must hold:
 // - a file shorter than a block is refused with the read-error message and
-//   changes nothing;
-// - a gather either fails with one of the editor's messages (naming the text
-//   that failed) or produces a block that keeps the block invariants and
-//   re-applies to the texts it was gathered from: every row that was not
-//   empty shows the same texts again, and a row the gather emptied shows
-//   empty;
-// - gathering what a gathered block applies to always succeeds.
+//   changes nothing; a longer one lands in the buffer as its first 248 bytes;
+// - the gather of the texts a file shows either fails with "Range check
+//   error" for a name cut short by a zero byte, or produces a block that
+//   re-applies to the same texts: every row that was not empty shows the same
+//   texts again, a row the gather emptied shows empty, and so do the site,
+//   battery and Zener controls;
+// - after the edits, a gather either fails with one of the editor's messages
+//   (naming the text that failed) or produces a block whose texts gather
+//   again and come back unchanged;
+// - every gathered block keeps the pad byte, zero entry pads, whole tenths,
+//   empty entries all zero and motor words in their encoding.
 #include "common/Convert.h"
 #include "fuzz/ScratchFile.h"
 #include "settings/Editor.h"
@@ -24,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace settings;
 
