@@ -91,6 +91,9 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
 
 TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;
+    // The axis wrappers are no Qt objects, so no parent deletes them.
+    delete LeftAxis;
+    delete BottomAxis;
 }
 
 common::UserPrompt& TForm1::Prompt() {

@@ -2,6 +2,7 @@
 
 #include "common/Convert.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -50,7 +51,13 @@ std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int3
     case 0: return shift + (bandIndex == 0 ? 10600 : 9750);
     case 1: return shift + 10750;
     case 2: return 5150 - shift;
-    case 3: return shift + common::StrToInt(ownLoText);
+    case 3: {
+        // The field shows five digits, but the text may be any integer: a sum
+        // that leaves 32 bits is refused instead of overflowing.
+        const std::int64_t start = std::int64_t{shift} + common::StrToInt(ownLoText);
+        if (start < INT32_MIN || start > INT32_MAX) throw common::UserError(common::kRangeCheckError);
+        return static_cast<std::int32_t>(start);
+    }
     default: return std::nullopt;
     }
 }

@@ -59,7 +59,8 @@ constexpr std::int32_t ShiftFromPosition(int position) { return 2150 - position;
 // The frequency at the left end of the axis by the local oscillator rule;
 // no value when no oscillator is selected (the start stays as it is).
 // `ownLoText` is read only for the own oscillator (index 3) and may throw
-// "'<text>' is not a valid integer value".
+// "'<text>' is not a valid integer value", or "Range check error" when the
+// sum does not fit 32 bits.
 std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int32_t shift,
                                            const std::string& ownLoText);
 

@@ -35,7 +35,9 @@ using RowTexts = std::array<std::string, kColumnCount>;
 // coordinate texts are as the masked fields read, a blank for every unfilled
 // digit position.
 struct EditorTexts {
-    std::array<RowTexts, kEntryCount> rows{};  // rows[entry][column]
+    // rows[entry][column], empty texts. (No "{}": clang 14 crashes on a
+    // brace-initialised member array of strings.)
+    std::array<RowTexts, kEntryCount> rows;
     std::string latitude = "50,0";
     std::string longitude = "036,0";
     int batteryIndex = -1;  // -1: no battery type selected

@@ -84,6 +84,17 @@ TEST(PanoramaView, LocalOscillatorRule) {
     } catch (const common::UserError& e) {
         EXPECT_STREQ(e.what(), "'1000 ' is not a valid integer value");
     }
+    // An own oscillator text near the 32-bit limit: the sum is refused, not
+    // wrapped to a negative start.
+    EXPECT_EQ(StartFrequency(3, 0, 2150, "2147481497"), 2147483647);
+    for (const char* text : {"2147481498", "2147483647", "-2147483648"}) {
+        try {
+            StartFrequency(3, 0, text[0] == '-' ? -1 : 2150, text);
+            ADD_FAILURE() << text << " must not fit";
+        } catch (const common::UserError& e) {
+            EXPECT_STREQ(e.what(), "Range check error") << text;
+        }
+    }
     EXPECT_EQ(StepLabel(10), "Шаг 10 МГц");
     EXPECT_EQ(ShiftFromPosition(0), 2150);
     EXPECT_EQ(ShiftFromPosition(1200), 950);
