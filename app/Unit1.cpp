@@ -91,9 +91,6 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
 
 TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;
-    // The axis wrappers are no Qt objects, so no parent deletes them.
-    delete LeftAxis;
-    delete BottomAxis;
 }
 
 common::UserPrompt& TForm1::Prompt() {
@@ -213,8 +210,8 @@ void TForm1::CreateChart() {
     left->setMinorTickCount(0);
     Chart1Chart->addAxis(bottom, Qt::AlignBottom);
     Chart1Chart->addAxis(left, Qt::AlignLeft);
-    BottomAxis = new toolkit::ChartAxis(bottom, 100, 228);
-    LeftAxis = new toolkit::ChartAxis(left, 0, 255);
+    BottomAxis = std::make_unique<toolkit::ChartAxis>(bottom, 100, 228);
+    LeftAxis = std::make_unique<toolkit::ChartAxis>(left, 0, 255);
 
     Series1 = new QLineSeries();
     Series1->setPen(QPen(kTraceColour, 1));

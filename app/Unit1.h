@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class QAreaSeries;
 class QChart;
@@ -51,8 +52,8 @@ public:
     QAreaSeries* Series2;       // filled trace
     QLineSeries* Series2Upper;  // the area's upper edge: the trace
     QLineSeries* Series2Lower;  // the area's lower edge: below the plot
-    toolkit::ChartAxis* LeftAxis;    // level
-    toolkit::ChartAxis* BottomAxis;  // frequency
+    std::unique_ptr<toolkit::ChartAxis> LeftAxis;    // level
+    std::unique_ptr<toolkit::ChartAxis> BottomAxis;  // frequency
     QGraphicsSimpleTextItem* Chart1Title;
     QLabel* Label10;
     QLabel* Label9;

@@ -44,13 +44,21 @@ std::FILE* CreateNewFile(const std::filesystem::path& path) {
         return nullptr;
     }
     std::FILE* f = _fdopen(fd, "wb");
-    if (!f) _close(fd);
+    if (!f) {
+        // The name was free before: give it back rather than leave an empty file.
+        _close(fd);
+        _wremove(path.c_str());
+    }
     return f;
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     std::FILE* f = ::fdopen(fd, "wb");
-    if (!f) ::close(fd);
+    if (!f) {
+        // The name was free before: give it back rather than leave an empty file.
+        ::close(fd);
+        ::unlink(path.c_str());
+    }
     return f;
 #endif
 }

@@ -20,8 +20,8 @@
 using PanoramaWindow = WindowTest;
 
 namespace {
-double Min(toolkit::ChartAxis* a) { return a->minimum(); }
-double Max(toolkit::ChartAxis* a) { return a->maximum(); }
+double Min(const std::unique_ptr<toolkit::ChartAxis>& a) { return a->minimum(); }
+double Max(const std::unique_ptr<toolkit::ChartAxis>& a) { return a->maximum(); }
 }  // namespace
 
 TEST_F(PanoramaWindow, StartsInTheStatedState) {

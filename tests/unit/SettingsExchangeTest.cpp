@@ -95,10 +95,10 @@ TEST(SettingsExchange, FilesHoldExactlyOneBlock) {
 
 TEST(SettingsExchange, NamesOutsideAsciiAndReadOnlyFiles) {
     // A Russian user's folders: the names reach the file system as they are.
-    const fs::path dir = testfiles::ScratchDir("settings-names") / testfiles::FromUtf8("Документы");
+    const fs::path dir = testfiles::ScratchDir("settings-names") / common::PathFromUtf8("Документы");
     fs::remove_all(dir.parent_path());
     fs::create_directories(dir);
-    const fs::path file = dir / testfiles::FromUtf8("Спутники.vkr3");
+    const fs::path file = dir / common::PathFromUtf8("Спутники.vkr3");
     TranscriptPrompt prompt;
     SettingsBlock buf = Pattern(11), opened{};
     EXPECT_FALSE(FileExists(Utf8(file)));

@@ -30,11 +30,6 @@ inline std::string Utf8(const std::filesystem::path& p) {
     return std::string(s.begin(), s.end());
 }
 
-// A path from UTF-8 text (a std::string would be read in the ANSI code page
-// on Windows).
-inline std::filesystem::path FromUtf8(const std::string& s) {
-    return std::filesystem::path(std::u8string(s.begin(), s.end()));
-}
 
 // Whether this process may write files that their permissions forbid
 // (root on Linux; nobody writes a read-only file on Windows).
