@@ -31,6 +31,12 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
 #endif
 }
 
+std::FILE* OpenForReading(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return nullptr;
+    return OpenFile(path, "rb");
+}
+
 std::FILE* CreateNewFile(const std::filesystem::path& path) {
     // fopen's "x" flag is not honoured by every Windows C library (msvcrt
     // ignores it and truncates the existing file), so exclusive creation

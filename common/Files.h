@@ -20,6 +20,11 @@ std::filesystem::path PathFromUtf8(const std::string& name);
 // the caller. Null (errno set) when the file cannot be opened.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 
+// Opens an existing file for binary reading; null when it cannot be opened
+// or is a folder (Linux would open a folder and fail only on reading, Windows
+// refuses it at once: both refuse it here).
+std::FILE* OpenForReading(const std::filesystem::path& path);
+
 // Creates a file that did not exist before and opens it for binary writing;
 // null, with errno EEXIST, when the name is taken (never opening or
 // truncating the existing file), or with another errno when creation fails.

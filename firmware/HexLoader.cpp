@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <memory>
 
 namespace firmware {
@@ -72,12 +71,9 @@ int ReadHexField(std::FILE* file, int n) {
 int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
                 common::UserPrompt& prompt, LoadReport* report) {
     // Binary mode: the characters are taken exactly as they are in the file,
-    // CR LF line ends and Ctrl-Z included, on Windows as on Linux. A folder
-    // cannot be opened as a file (Linux would open it and fail on reading).
-    const std::filesystem::path name = common::PathFromUtf8(path);
-    std::error_code ec;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        std::filesystem::is_directory(name, ec) ? nullptr : common::OpenFile(name, "rb"), &std::fclose);
+    // CR LF line ends and Ctrl-Z included, on Windows as on Linux.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(common::OpenForReading(common::PathFromUtf8(path)),
+                                                          &std::fclose);
     if (!file) {
         prompt.Message("error opening");
         return 1;

@@ -77,11 +77,7 @@ bool ReplaceWith(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 bool ReadSettingsFile(const std::string& path, SettingsBlock& block) {
-    const fs::path file = common::PathFromUtf8(path);
-    std::error_code ec;
-    // A folder is no settings file (Linux would open it, Windows would not).
-    if (fs::is_directory(file, ec)) return false;
-    FilePtr in(common::OpenFile(file, "rb"), &std::fclose);
+    FilePtr in(common::OpenForReading(common::PathFromUtf8(path)), &std::fclose);
     if (!in) return false;
     SettingsBlock data{};
     if (std::fread(data.data(), 1, kBlockSize, in.get()) != kBlockSize) return false;
