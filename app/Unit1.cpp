@@ -7,6 +7,7 @@
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
+#include "toolkit/ToggleButton.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -85,6 +86,7 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     CreateControls();  // design values: no handler runs while they load
     BindEvents();
     StartUp();
+    NameControls();
     Timer1->start();
     Timer2->start();
 }
@@ -115,10 +117,8 @@ void TForm1::CreateControls() {
     ScrollBar1 = MakeScrollBar(Qt::Vertical, {8, 40, 17, 329}, 10, 110, 40, this);
     ScrollBar2 = MakeScrollBar(Qt::Vertical, {32, 40, 17, 329}, 20, 80, 80, this);
 
-    SpeedButton1 = new QToolButton(this);
+    SpeedButton1 = new toolkit::ToggleButton(QStringLiteral("PANO"), this);
     SpeedButton1->setGeometry(8, 392, 49, 33);
-    SpeedButton1->setText(QStringLiteral("PANO"));
-    SpeedButton1->setCheckable(true);
     SpeedButton1->setStyleSheet(QStringLiteral("QToolButton { color: red; font-weight: bold; }"));
 
     ScrollBar3 = MakeScrollBar(Qt::Horizontal, {88, 432, 617, 17}, 0, 1200, 1200, this);

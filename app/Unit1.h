@@ -161,6 +161,7 @@ private:
     void CreateControls();
     void CreateChart();
     void CreateSettingsEditor();
+    void NameControls();
     void BindEvents();
     void StartUp();
     void ApplyOscillatorRule();

@@ -1,10 +1,11 @@
 #include "toolkit/Application.h"
 
+#include "toolkit/Accessibility.h"
 #include "toolkit/Dialogs.h"
 
 namespace toolkit {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) { installAccessibility(); }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     bool handled = false;

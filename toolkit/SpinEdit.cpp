@@ -1,5 +1,6 @@
 #include "toolkit/SpinEdit.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -18,12 +19,18 @@ SpinEdit::SpinEdit(int minimum, int maximum, QWidget* parent)
     down_->setAutoRepeat(true);
     up_->setFocusPolicy(Qt::NoFocus);
     down_->setFocusPolicy(Qt::NoFocus);
+    up_->setAccessibleName(QStringLiteral("Увеличить"));
+    down_->setAccessibleName(QStringLiteral("Уменьшить"));
     setFocusProxy(edit_);
     edit_->setText(QString::number(minimum));
     // Characters that can make up a number; anything else is refused as typed.
     edit_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9,.]*")), edit_));
     edit_->installEventFilter(this);
     connect(edit_, &QLineEdit::textChanged, this, &SpinEdit::changed);
+    connect(edit_, &QLineEdit::textChanged, this, [this] {
+        QAccessibleValueChangeEvent event(this, value());
+        QAccessible::updateAccessibility(&event);
+    });
     connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
     connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
 }

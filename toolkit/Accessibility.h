@@ -1,0 +1,22 @@
+// What assistive technology (a screen reader over AT-SPI or UI Automation)
+// learns about the toolkit's own controls: the items of a radio group are
+// radio buttons although the group keeps the selection itself, the toggle
+// button is a button with a pressed state, a spin editor is a spin box with
+// a value.
+#pragma once
+
+class QString;
+class QWidget;
+
+namespace toolkit {
+
+// Installs the interfaces above. Call once, after the application object
+// exists and before the first control is created; toolkit::Application does.
+void installAccessibility();
+
+// Names a control for assistive technology. A spin editor passes the name on
+// to its text field, which is what holds the keyboard focus; a combo box
+// takes it also as its description and passes it on to its text field.
+void setAccessibleName(QWidget* control, const QString& name);
+
+}  // namespace toolkit
