@@ -46,6 +46,9 @@ mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 # A session bus of its own with the AT-SPI bus started on it, as a desktop
 # session starts it; the registry follows on first use.
+# Run in the background and waited for, so that a signal to this script
+# (CTest's timeout) ends the run at once through the clean-up.
 timeout -k 5 100 dbus-run-session -- bash -c '
   dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null &&
-  exec "$@"' run "$@"
+  exec "$@"' run "$@" &
+wait $!
