@@ -1,0 +1,250 @@
+#include "toolkit/Chart.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace toolkit {
+namespace {
+
+// Design sizes: 673 x 425 chart, 11 px axis labels, 15 px bold title.
+constexpr int kWidth = 673;
+constexpr int kHeight = 425;
+constexpr int kTickLength = 5;     // tick marks outside the plot area
+constexpr int kLabelGap = 2;       // between a tick mark and its label
+constexpr int kTitleTop = 10;
+const QColor kGridColour(128, 128, 128);
+
+QFont ChartFont(int pixels, bool bold) {
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+// Integer labels: the value truncated toward zero, as a "%i" format shows it.
+QString TickLabel(double v) { return QString::number(static_cast<long long>(v)); }
+
+}  // namespace
+
+// ---- ChartSeries ----
+
+ChartSeries::ChartSeries(Chart* chart, Style style, const QColor& colour)
+    : chart_(chart), style_(style), colour_(colour) {}
+
+void ChartSeries::setColour(const QColor& colour) {
+    if (colour == colour_) return;
+    colour_ = colour;
+    changed();
+}
+
+void ChartSeries::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    changed();
+}
+
+void ChartSeries::replace(const QList<QPointF>& points) {
+    points_ = points;
+    const auto byX = [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); };
+    if (!std::is_sorted(points_.cbegin(), points_.cend(), byX))
+        std::stable_sort(points_.begin(), points_.end(), byX);
+    changed();
+}
+
+void ChartSeries::clear() {
+    if (points_.isEmpty()) return;
+    points_.clear();
+    changed();
+}
+
+void ChartSeries::changed() { chart_->traceChanged(); }
+
+// ---- Chart ----
+
+Chart::Chart(QWidget* parent) : QWidget(parent), bottom_(100, 228), left_(0, 255) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+    resize(kWidth, kHeight);
+    bottom_.setOnChange([this] { invalidateStatic(); });
+    left_.setOnChange([this] { invalidateStatic(); });
+}
+
+Chart::~Chart() = default;
+
+ChartSeries* Chart::addSeries(ChartSeries::Style style, const QColor& colour) {
+    series_.push_back(std::unique_ptr<ChartSeries>(new ChartSeries(this, style, colour)));
+    return series_.back().get();
+}
+
+void Chart::setTitle(const QString& title) {
+    if (title == title_) return;
+    title_ = title;
+    invalidateStatic();
+}
+
+void Chart::setBackgroundColour(const QColor& colour) {
+    if (colour == background_) return;
+    background_ = colour;
+    invalidateStatic();
+}
+
+QPointF Chart::mapToPosition(const QPointF& value) const {
+    const QRectF plot(kPlotRect);
+    const double xSpan = bottom_.maximum() - bottom_.minimum();
+    const double ySpan = left_.maximum() - left_.minimum();
+    const double x = xSpan > 0 ? (value.x() - bottom_.minimum()) * plot.width() / xSpan : 0;
+    const double y = ySpan > 0 ? (value.y() - left_.minimum()) * plot.height() / ySpan : 0;
+    return {plot.left() + x, plot.top() + plot.height() - y};
+}
+
+QPointF Chart::mapToValue(const QPointF& position) const {
+    const QRectF plot(kPlotRect);
+    const double xSpan = bottom_.maximum() - bottom_.minimum();
+    const double ySpan = left_.maximum() - left_.minimum();
+    return {bottom_.minimum() + (position.x() - plot.left()) * xSpan / plot.width(),
+            left_.minimum() + (plot.top() + plot.height() - position.y()) * ySpan / plot.height()};
+}
+
+void Chart::invalidateStatic() {
+    staticValid_ = false;
+    update();
+}
+
+void Chart::traceChanged() { update(kPlotRect); }
+
+const QPixmap& Chart::staticLayer() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (!staticValid_ || static_.size() != pixels) {
+        static_ = QPixmap(pixels);
+        static_.setDevicePixelRatio(dpr);
+        QPainter p(&static_);
+        paintStatic(p);
+        staticValid_ = true;
+    }
+    return static_;
+}
+
+void Chart::paintStatic(QPainter& p) const {
+    p.fillRect(QRect(QPoint(0, 0), size()), background_);
+    const QRectF plot(kPlotRect);
+    const double left = plot.left(), right = plot.left() + plot.width();
+    const double top = plot.top(), bottom = plot.top() + plot.height();
+
+    p.setFont(ChartFont(11, false));
+    const QFontMetrics fm = p.fontMetrics();
+
+    // Bottom axis: dashed grid and tick lines, white axis line, labels centred
+    // under their ticks.
+    const QPen gridDash(kGridColour, 1, Qt::DashLine);
+    const QPen axisLine(Qt::white, 1);
+    for (double v : bottom_.ticks()) {
+        const double x = mapToPosition({v, 0}).x();
+        p.setPen(gridDash);
+        p.drawLine(QLineF(x, top, x, bottom));
+        p.setPen(axisLine);
+        p.drawLine(QLineF(x, bottom, x, bottom + kTickLength));
+        const QString text = TickLabel(v);
+        const int w = fm.horizontalAdvance(text);
+        p.drawText(QPointF(x - w / 2.0, bottom + kTickLength + kLabelGap + fm.ascent()), text);
+    }
+    p.setPen(axisLine);
+    p.drawLine(QLineF(left, bottom, right, bottom));
+
+    // Left axis: dotted grid, dotted white axis line, labels right-aligned
+    // beside their ticks, vertically centred on them.
+    const QPen gridDot(kGridColour, 1, Qt::DotLine);
+    const QPen axisDot(Qt::white, 1, Qt::DotLine);
+    for (double v : left_.ticks()) {
+        const double y = mapToPosition({0, v}).y();
+        p.setPen(gridDot);
+        p.drawLine(QLineF(left, y, right, y));
+        p.setPen(axisLine);
+        p.drawLine(QLineF(left - kTickLength, y, left, y));
+        const QString text = TickLabel(v);
+        const int w = fm.horizontalAdvance(text);
+        p.drawText(QPointF(left - kTickLength - kLabelGap - w, y - fm.height() / 2.0 + fm.ascent()), text);
+    }
+    p.setPen(axisDot);
+    p.drawLine(QLineF(left, top, left, bottom));
+
+    // Title, centred over the chart.
+    if (!title_.isEmpty()) {
+        p.setFont(ChartFont(15, true));
+        const QFontMetrics tm = p.fontMetrics();
+        p.setPen(Qt::white);
+        const double x = (width() - tm.horizontalAdvance(title_)) / 2.0;
+        p.drawText(QPointF(x, kTitleTop + tm.ascent()), title_);
+    }
+}
+
+void Chart::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const QRect r = event->rect();
+    const QPixmap& layer = staticLayer();
+    const qreal dpr = layer.devicePixelRatio();
+    p.drawPixmap(QRectF(r), layer, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    const QRect clip = r & kPlotRect;
+    if (clip.isEmpty()) return;
+    p.setClipRect(clip);
+    paintTrace(p);
+}
+
+void Chart::paintTrace(QPainter& p) {
+    for (const auto& s : series_)
+        if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);
+}
+
+// Points are mapped to whole pixels (the trace is drawn without
+// antialiasing). An area is the polygon under the line, closed below the
+// plot's bottom so that it fills down to it whatever the level.
+void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
+    const QList<QPointF>& pts = s.points();
+    const qsizetype n = pts.size();
+    const bool area = s.style() == ChartSeries::Style::Area;
+    scratch_.resize(n + (area ? 2 : 0));
+    const double x0 = bottom_.minimum(), y0 = left_.minimum();
+    const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
+    const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
+    const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
+    const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
+    // Far outside values are held to a range that int pixels can carry.
+    const auto pixel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))); };
+    for (qsizetype i = 0; i < n; ++i)
+        scratch_[i] = QPoint(pixel(left + (pts[i].x() - x0) * sx), pixel(base - (pts[i].y() - y0) * sy));
+    if (area) {
+        const int below = kPlotRect.bottom() + 2;
+        scratch_[n] = QPoint(scratch_[n - 1].x(), below);
+        scratch_[n + 1] = QPoint(scratch_[0].x(), below);
+        p.setPen(Qt::NoPen);
+        p.setBrush(s.colour());
+        p.drawPolygon(scratch_);
+    } else {
+        p.setPen(QPen(s.colour(), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(scratch_);
+    }
+}
+
+void Chart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    staticValid_ = false;
+}
+
+void Chart::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    emit mouseMoved(event->modifiers(), pos.x(), pos.y());
+    QWidget::mouseMoveEvent(event);
+}
+
+}  // namespace toolkit
