@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,8 +17,7 @@ namespace {
 // Design sizes: 673 x 425 chart, 11 px axis labels, 15 px bold title.
 constexpr int kWidth = 673;
 constexpr int kHeight = 425;
-constexpr int kTickLength = 5;     // tick marks outside the plot area
-constexpr int kLabelGap = 2;       // between a tick mark and its label
+constexpr int kTickLength = 5;     // tick marks and the label padding outside the plot area
 constexpr int kTitleTop = 10;
 const QColor kGridColour(128, 128, 128);
 
@@ -142,7 +142,8 @@ void Chart::paintStatic(QPainter& p) const {
     const double top = plot.top(), bottom = plot.top() + plot.height();
 
     p.setFont(ChartFont(11, false));
-    const QFontMetrics fm = p.fontMetrics();
+    const QFontMetrics fm(p.font());
+    const QFontMetricsF fmF(p.font());
 
     // Bottom axis: dashed grid and tick lines, white axis line, labels centred
     // under their ticks.
@@ -153,13 +154,16 @@ void Chart::paintStatic(QPainter& p) const {
         p.setPen(gridDash);
         p.drawLine(QLineF(x, top, x, bottom));
         p.setPen(axisLine);
-        p.drawLine(QLineF(x, bottom, x, bottom + kTickLength));
+        p.drawLine(QLineF(x, bottom, x, bottom + kTickLength - 1));
         const QString text = TickLabel(v);
-        const int w = fm.horizontalAdvance(text);
-        p.drawText(QPointF(x - w / 2.0, bottom + kTickLength + kLabelGap + fm.ascent()), text);
+        // Centred on the tick, starting at a whole pixel.
+        const double lx = std::round(x - fmF.horizontalAdvance(text) / 2.0);
+        p.drawText(QPointF(lx, bottom + kTickLength + fm.ascent()), text);
     }
+    // The axis lines lie just outside the plot area: left of its first
+    // column and below its last row.
     p.setPen(axisLine);
-    p.drawLine(QLineF(left, bottom, right, bottom));
+    p.drawLine(QLineF(left - 1, bottom, right, bottom));
 
     // Left axis: dotted grid, dotted white axis line, labels right-aligned
     // beside their ticks, vertically centred on them.
@@ -169,19 +173,19 @@ void Chart::paintStatic(QPainter& p) const {
         const double y = mapToPosition({0, v}).y();
         p.setPen(gridDot);
         p.drawLine(QLineF(left, y, right, y));
-        p.setPen(axisLine);
-        p.drawLine(QLineF(left - kTickLength, y, left, y));
+        p.setPen(axisDot);
+        p.drawLine(QLineF(left - kTickLength, y, left - 1, y));
         const QString text = TickLabel(v);
         const int w = fm.horizontalAdvance(text);
-        p.drawText(QPointF(left - kTickLength - kLabelGap - w, y - fm.height() / 2.0 + fm.ascent()), text);
+        p.drawText(QPointF(left - kTickLength - 1 - w, y - fm.height() / 2.0 + fm.ascent() - 1), text);
     }
     p.setPen(axisDot);
-    p.drawLine(QLineF(left, top, left, bottom));
+    p.drawLine(QLineF(left - 1, top, left - 1, bottom));
 
     // Title, centred over the chart.
     if (!title_.isEmpty()) {
         p.setFont(ChartFont(15, true));
-        const QFontMetrics tm = p.fontMetrics();
+        const QFontMetricsF tm(p.font());
         p.setPen(Qt::white);
         const double x = (width() - tm.horizontalAdvance(title_)) / 2.0;
         p.drawText(QPointF(x, kTitleTop + tm.ascent()), title_);
@@ -205,35 +209,50 @@ void Chart::paintTrace(QPainter& p) {
         if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);
 }
 
-// Points are mapped to whole pixels (the trace is drawn without
-// antialiasing). An area is the polygon under the line, closed below the
+// Series are drawn without antialiasing, from the points' exact positions: a
+// line as separate segments, each lit to both its ends so that every vertex
+// (a peak too) shows; an area as the polygon under the line, closed below the
 // plot's bottom so that it fills down to it whatever the level.
 void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
     const QList<QPointF>& pts = s.points();
     const qsizetype n = pts.size();
-    const bool area = s.style() == ChartSeries::Style::Area;
-    scratch_.resize(n + (area ? 2 : 0));
     const double x0 = bottom_.minimum(), y0 = left_.minimum();
     const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
     const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
     const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
     const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
-    // Far outside values are held to a range that int pixels can carry.
-    const auto pixel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))); };
-    for (qsizetype i = 0; i < n; ++i)
-        scratch_[i] = QPoint(pixel(left + (pts[i].x() - x0) * sx), pixel(base - (pts[i].y() - y0) * sy));
-    if (area) {
-        const int below = kPlotRect.bottom() + 2;
-        scratch_[n] = QPoint(scratch_[n - 1].x(), below);
-        scratch_[n + 1] = QPoint(scratch_[0].x(), below);
+    // Far outside values are held to a range the rasteriser handles; the clip
+    // to the plot area cuts them anyway.
+    const auto map = [&](const QPointF& v) {
+        return QPointF(std::clamp(left + (v.x() - x0) * sx, -1e6, 1e6),
+                       std::clamp(base - (v.y() - y0) * sy, -1e6, 1e6));
+    };
+    if (s.style() == ChartSeries::Style::Area) {
+        scratch_.resize(n + 2);
+        for (qsizetype i = 0; i < n; ++i) scratch_[i] = map(pts[i]);
+        const double below = kPlotRect.bottom() + 2;
+        scratch_[n] = QPointF(scratch_[n - 1].x(), below);
+        scratch_[n + 1] = QPointF(scratch_[0].x(), below);
         p.setPen(Qt::NoPen);
         p.setBrush(s.colour());
         p.drawPolygon(scratch_);
-    } else {
-        p.setPen(QPen(s.colour(), 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawPolyline(scratch_);
+        return;
     }
+    p.setPen(QPen(s.colour(), 1));
+    p.setBrush(Qt::NoBrush);
+    if (n == 1) {
+        p.drawPoint(map(pts[0]));
+        return;
+    }
+    scratch_.resize(2 * (n - 1));
+    QPointF previous = map(pts[0]);
+    for (qsizetype i = 1; i < n; ++i) {
+        const QPointF current = map(pts[i]);
+        scratch_[2 * i - 2] = previous;
+        scratch_[2 * i - 1] = current;
+        previous = current;
+    }
+    p.drawLines(scratch_.constData(), static_cast<int>(n - 1));
 }
 
 void Chart::resizeEvent(QResizeEvent* event) {

@@ -15,7 +15,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QPointF>
-#include <QPolygon>
+#include <QPolygonF>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -120,7 +120,7 @@ private:
     QColor background_{0, 0, 0};
     QPixmap static_;
     bool staticValid_ = false;
-    QPolygon scratch_;  // pixel points of the series being painted, reused
+    QPolygonF scratch_;  // pixel positions of the series being painted, reused
 };
 
 }  // namespace toolkit
