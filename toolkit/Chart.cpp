@@ -211,8 +211,8 @@ void Chart::paintTrace(QPainter& p) {
 
 // Series are drawn without antialiasing, from the points' exact positions: a
 // line as separate segments, each lit to both its ends so that every vertex
-// (a peak too) shows; an area as the polygon under the line, closed below the
-// plot's bottom so that it fills down to it whatever the level.
+// (a peak too) shows; an area as the region under the line, down to the
+// plot's bottom whatever the level.
 void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
     const QList<QPointF>& pts = s.points();
     const qsizetype n = pts.size();
@@ -228,14 +228,9 @@ void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
                        std::clamp(base - (v.y() - y0) * sy, -1e6, 1e6));
     };
     if (s.style() == ChartSeries::Style::Area) {
-        scratch_.resize(n + 2);
+        scratch_.resize(n);
         for (qsizetype i = 0; i < n; ++i) scratch_[i] = map(pts[i]);
-        const double below = kPlotRect.bottom() + 2;
-        scratch_[n] = QPointF(scratch_[n - 1].x(), below);
-        scratch_[n + 1] = QPointF(scratch_[0].x(), below);
-        p.setPen(Qt::NoPen);
-        p.setBrush(s.colour());
-        p.drawPolygon(scratch_);
+        fillUnder(p, scratch_, s.colour());
         return;
     }
     p.setPen(QPen(s.colour(), 1));
@@ -253,6 +248,51 @@ void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
         previous = current;
     }
     p.drawLines(scratch_.constData(), static_cast<int>(n - 1));
+}
+
+// Fills the region under a polyline (x ascending) down to the plot's bottom,
+// as an aliased fill of that polygon would: a pixel is filled when its centre
+// lies inside. Each column's top is found where the line crosses the column's
+// centre; the skyline that results is cut into as few rectangles as there
+// are rises in it, so that the fill costs about what its area does.
+void Chart::fillUnder(QPainter& p, const QPolygonF& line, const QColor& colour) {
+    const qsizetype n = line.size();
+    if (n < 2) return;
+    const int plotLeft = kPlotRect.left(), plotTop = kPlotRect.top();
+    const int plotBottom = kPlotRect.top() + kPlotRect.height();  // exclusive
+    const int columns = kPlotRect.width();
+    heights_.assign(static_cast<size_t>(columns) + 1, 0);
+    qsizetype seg = 0;
+    for (int c = 0; c < columns; ++c) {
+        const double cx = plotLeft + c + 0.5;
+        if (cx < line[0].x() || cx >= line[n - 1].x()) continue;
+        while (line[seg + 1].x() <= cx) ++seg;
+        const QPointF a = line[seg], b = line[seg + 1];
+        const double y = a.y() + (cx - a.x()) * (b.y() - a.y()) / (b.x() - a.x());
+        const double top = std::clamp(std::ceil(y - 0.5), double(plotTop), double(plotBottom));
+        heights_[static_cast<size_t>(c)] = plotBottom - static_cast<int>(top);
+    }
+    // Histogram decomposition: a stack of open runs with rising heights; a
+    // run is closed (and drawn above the height it stands on) where a lower
+    // column ends it. The extra zero column closes everything.
+    rects_.clear();
+    stack_.clear();
+    for (int c = 0; c <= columns; ++c) {
+        const int h = heights_[static_cast<size_t>(c)];
+        int start = c;
+        while (!stack_.empty() && stack_.back().second > h) {
+            const auto [runStart, runHeight] = stack_.back();
+            stack_.pop_back();
+            const int below = std::max(h, stack_.empty() ? 0 : stack_.back().second);
+            rects_.push_back(QRect(plotLeft + runStart, plotBottom - runHeight, c - runStart, runHeight - below));
+            start = runStart;
+        }
+        if (h > 0 && (stack_.empty() || stack_.back().second < h)) stack_.emplace_back(start, h);
+    }
+    if (rects_.empty()) return;
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRects(rects_.data(), static_cast<int>(rects_.size()));
 }
 
 void Chart::resizeEvent(QResizeEvent* event) {

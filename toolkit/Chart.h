@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -112,6 +113,7 @@ private:
     void traceChanged();
     void paintStatic(QPainter& painter) const;
     void paintSeries(QPainter& painter, const ChartSeries& series);
+    void fillUnder(QPainter& painter, const QPolygonF& line, const QColor& colour);
 
     ChartAxis bottom_;
     ChartAxis left_;
@@ -120,7 +122,12 @@ private:
     QColor background_{0, 0, 0};
     QPixmap static_;
     bool staticValid_ = false;
-    QPolygonF scratch_;  // pixel positions of the series being painted, reused
+    // Reused from paint to paint: pixel positions of the series being
+    // painted, and the column heights and rectangles of an area.
+    QPolygonF scratch_;
+    std::vector<int> heights_;
+    std::vector<std::pair<int, int>> stack_;
+    std::vector<QRect> rects_;
 };
 
 }  // namespace toolkit
