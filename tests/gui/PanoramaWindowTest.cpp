@@ -7,6 +7,7 @@
 #include "toolkit/StringGrid.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -258,6 +259,55 @@ TEST_F(PanoramaWindow, MouseReadoutOverTheChart) {
     f.RadioGroupPol->setItemIndex(1);
     QTest::mouseMove(f.Chart1, QPoint(33, 395));
     EXPECT_EQ(f.Label9->text(), "45    11550 МГц  V    ПЧ 950 МГц ");
+}
+
+// What a tick draws lies where the read-out reads it: sample i in column
+// 33 + 5 (i - 1), at the row its level gives, in both styles and both units;
+// pointing at it prints its frequency and (to the pixel) its level.
+TEST_F(PanoramaWindow, TheTraceIsDrawnWhereTheReadoutReadsIt) {
+    TForm1& f = *form;
+    f.show();
+    f.SpeedButton1->click();
+    const QColor trace(255, 255, 128);
+    for (int unit : {0, 1}) {
+        for (int style : {0, 1}) {
+            f.RadioGroupEdin->setItemIndex(unit);
+            f.RadioGroupStyle->setItemIndex(style);
+            f.ButtonRead_PANOClick();
+            const toolkit::ChartSeries* s = style == 0 ? f.Series1 : f.Series2;
+            ASSERT_EQ(s->count(), 128);
+            const QImage img = f.Chart1->grab().toImage();
+            const double lo = Min(f.LeftAxis), span = Max(f.LeftAxis) - lo;
+            const auto row = [&](int i) { return 395 - (s->at(i).y() - lo) * 360 / span; };
+            int checked = 0;
+            for (int i = 1; i < 127; ++i) {
+                const int x = 33 + 5 * (i - 1);
+                const double y = row(i);
+                if (y < 37 || y > 393) continue;
+                int top = -1;
+                for (int r = 35; r < 395 && top < 0; ++r)
+                    if (img.pixelColor(x, r) == trace) top = r;
+                ASSERT_GE(top, 0) << "unit " << unit << " style " << style << " sample " << i;
+                if (style == 0) {
+                    EXPECT_TRUE(img.pixelColor(x, int(y)) == trace || img.pixelColor(x, int(y) + 1) == trace ||
+                                img.pixelColor(x, int(y) - 1) == trace) << i;
+                } else {
+                    // The column's top lies on the line towards the next sample, and
+                    // the fill goes down to the plot's bottom.
+                    EXPECT_GE(top, std::min(y, row(i + 1)) - 1) << i;
+                    EXPECT_LE(top, std::max(y, row(i + 1)) + 1) << i;
+                    for (int r = top; r < 395; ++r) ASSERT_EQ(img.pixelColor(x, r), trace) << i << "," << r;
+                }
+                QTest::mouseMove(f.Chart1, QPoint(x, int(std::lround(y))));
+                const QStringList parts = f.Label9->text().split(' ', Qt::SkipEmptyParts);
+                ASSERT_GE(parts.size(), 2);
+                EXPECT_NEAR(parts[0].toInt(), s->at(i).y(), span / 360 + 1) << i;
+                EXPECT_EQ(parts[1].toInt(), s->at(i).x()) << i;
+                ++checked;
+            }
+            EXPECT_GT(checked, 60) << "unit " << unit << " style " << style;
+        }
+    }
 }
 
 TEST_F(PanoramaWindow, ThePlotAreaIsWhereTheReadoutExpectsIt) {
