@@ -145,39 +145,49 @@ void Chart::paintStatic(QPainter& p) const {
     const QFontMetrics fm(p.font());
     const QFontMetricsF fmF(p.font());
 
-    // Bottom axis: dashed grid and tick lines, white axis line, labels centred
-    // under their ticks.
     const QPen gridDash(kGridColour, 1, Qt::DashLine);
+    const QPen gridDot(kGridColour, 1, Qt::DotLine);
     const QPen axisLine(Qt::white, 1);
-    for (double v : bottom_.ticks()) {
+    const QPen axisDot(Qt::white, 1, Qt::DotLine);
+    const std::vector<double> xTicks = bottom_.ticks(), yTicks = left_.ticks();
+
+    // The grid first, so that the axes lie over it where a tick falls on an
+    // end of the range: dashed for the bottom axis, dotted for the left.
+    p.setPen(gridDash);
+    for (double v : xTicks) {
         const double x = mapToPosition({v, 0}).x();
-        p.setPen(gridDash);
         p.drawLine(QLineF(x, top, x, bottom));
+    }
+    p.setPen(gridDot);
+    for (double v : yTicks) {
+        const double y = mapToPosition({0, v}).y();
+        p.drawLine(QLineF(left, y, right, y));
+    }
+
+    // Bottom axis: white tick marks, labels centred under them, starting at a
+    // whole pixel; the axis line just below the plot's last row.
+    for (double v : xTicks) {
+        const double x = mapToPosition({v, 0}).x();
         p.setPen(axisLine);
         p.drawLine(QLineF(x, bottom, x, bottom + kTickLength - 1));
         const QString text = TickLabel(v);
-        // Centred on the tick, starting at a whole pixel.
         const double lx = std::round(x - fmF.horizontalAdvance(text) / 2.0);
         p.drawText(QPointF(lx, bottom + kTickLength + fm.ascent()), text);
     }
-    // The axis lines lie just outside the plot area: left of its first
-    // column and below its last row.
     p.setPen(axisLine);
     p.drawLine(QLineF(left - 1, bottom, right, bottom));
 
-    // Left axis: dotted grid, dotted white axis line, labels right-aligned
-    // beside their ticks, vertically centred on them.
-    const QPen gridDot(kGridColour, 1, Qt::DotLine);
-    const QPen axisDot(Qt::white, 1, Qt::DotLine);
-    for (double v : left_.ticks()) {
+    // Left axis: dotted tick marks and axis line (left of the plot's first
+    // column), labels right-aligned beside the ticks and centred on them.
+    for (double v : yTicks) {
         const double y = mapToPosition({0, v}).y();
-        p.setPen(gridDot);
-        p.drawLine(QLineF(left, y, right, y));
         p.setPen(axisDot);
         p.drawLine(QLineF(left - kTickLength, y, left - 1, y));
         const QString text = TickLabel(v);
         const int w = fm.horizontalAdvance(text);
-        p.drawText(QPointF(left - kTickLength - 1 - w, y - fm.height() / 2.0 + fm.ascent() - 1), text);
+        const double t = std::floor(y - fm.height() / 2.0);
+        p.setPen(axisLine);
+        p.drawText(QPointF(left - kTickLength - 1 - w, t + fm.ascent()), text);
     }
     p.setPen(axisDot);
     p.drawLine(QLineF(left - 1, top, left - 1, bottom));
@@ -269,7 +279,8 @@ void Chart::fillUnder(QPainter& p, const QPolygonF& line, const QColor& colour) 
         while (line[seg + 1].x() <= cx) ++seg;
         const QPointF a = line[seg], b = line[seg + 1];
         const double y = a.y() + (cx - a.x()) * (b.y() - a.y()) / (b.x() - a.x());
-        const double top = std::clamp(std::ceil(y - 0.5), double(plotTop), double(plotBottom));
+        // The first row whose centre lies strictly below the line.
+        const double top = std::clamp(std::floor(y - 0.5) + 1, double(plotTop), double(plotBottom));
         heights_[static_cast<size_t>(c)] = plotBottom - static_cast<int>(top);
     }
     // Histogram decomposition: a stack of open runs with rising heights; a
