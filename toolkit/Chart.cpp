@@ -53,7 +53,10 @@ void ChartSeries::setVisible(bool visible) {
 
 void ChartSeries::replace(const QList<QPointF>& points) {
     points_ = points;
-    const auto byX = [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); };
+    // A point without a number for x sorts last, so that the order stays a
+    // strict one; it is not drawn.
+    const auto key = [](const QPointF& p) { return std::isnan(p.x()) ? HUGE_VAL : p.x(); };
+    const auto byX = [&](const QPointF& a, const QPointF& b) { return key(a) < key(b); };
     if (!std::is_sorted(points_.cbegin(), points_.cend(), byX))
         std::stable_sort(points_.begin(), points_.end(), byX);
     changed();
@@ -246,18 +249,25 @@ void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
     p.setPen(QPen(s.colour(), 1));
     p.setBrush(Qt::NoBrush);
     if (n == 1) {
-        p.drawPoint(map(pts[0]));
+        const QPointF only = map(pts[0]);
+        if (!std::isnan(only.x()) && !std::isnan(only.y())) p.drawPoint(only);
         return;
     }
     scratch_.resize(2 * (n - 1));
+    // A point without a number breaks the line.
+    const auto valid = [](const QPointF& q) { return !std::isnan(q.x()) && !std::isnan(q.y()); };
+    int segments = 0;
     QPointF previous = map(pts[0]);
     for (qsizetype i = 1; i < n; ++i) {
         const QPointF current = map(pts[i]);
-        scratch_[2 * i - 2] = previous;
-        scratch_[2 * i - 1] = current;
+        if (valid(previous) && valid(current)) {
+            scratch_[2 * segments] = previous;
+            scratch_[2 * segments + 1] = current;
+            ++segments;
+        }
         previous = current;
     }
-    p.drawLines(scratch_.constData(), static_cast<int>(n - 1));
+    if (segments > 0) p.drawLines(scratch_.constData(), segments);
 }
 
 // Fills the region under a polyline (x ascending) down to the plot's bottom,
@@ -279,6 +289,7 @@ void Chart::fillUnder(QPainter& p, const QPolygonF& line, const QColor& colour) 
         while (line[seg + 1].x() <= cx) ++seg;
         const QPointF a = line[seg], b = line[seg + 1];
         const double y = a.y() + (cx - a.x()) * (b.y() - a.y()) / (b.x() - a.x());
+        if (std::isnan(y)) continue;  // a point without a number: nothing under it
         // The first row whose centre lies strictly below the line.
         const double top = std::clamp(std::floor(y - 0.5) + 1, double(plotTop), double(plotBottom));
         heights_[static_cast<size_t>(c)] = plotBottom - static_cast<int>(top);

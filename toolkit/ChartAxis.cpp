@@ -1,5 +1,6 @@
 #include "toolkit/ChartAxis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -17,14 +18,21 @@ double NiceInterval(double span, int most) {
     return 10 * p;
 }
 
+void RequireFinite(double value) {
+    if (!std::isfinite(value)) throw std::invalid_argument("Axis limit must be a finite number");
+}
+
 }  // namespace
 
 ChartAxis::ChartAxis(double minimum, double maximum, int maxIntervals)
-    : min_(minimum), max_(maximum), maxIntervals_(maxIntervals) {
+    : min_(minimum), max_(maximum), maxIntervals_(std::max(1, maxIntervals)) {
+    RequireFinite(minimum);
+    RequireFinite(maximum);
     if (minimum > maximum) throw std::logic_error("Axis minimum value must be <= maximum");
 }
 
 void ChartAxis::setMinimum(double value) {
+    RequireFinite(value);
     if (value > max_) throw std::logic_error("Axis minimum value must be <= maximum");
     if (value == min_) return;
     min_ = value;
@@ -32,6 +40,7 @@ void ChartAxis::setMinimum(double value) {
 }
 
 void ChartAxis::setMaximum(double value) {
+    RequireFinite(value);
     if (value < min_) throw std::logic_error("Axis maximum value must be >= minimum");
     if (value == max_) return;
     max_ = value;
@@ -50,8 +59,9 @@ std::vector<double> ChartAxis::ticks() const {
     if (!(max_ > min_)) return out;
     const double interval = tickInterval();
     const double anchor = tickAnchor();
-    // Counted, not accumulated, so that no rounding drift adds or drops a tick.
-    for (int k = 0;; ++k) {
+    // Counted, not accumulated, so that no rounding drift adds or drops a
+    // tick; never more than the interval count allows.
+    for (int k = 0; k <= maxIntervals_ + 1; ++k) {
         const double v = anchor + k * interval;
         if (v > max_ + interval * 1e-9) break;
         out.push_back(v);

@@ -1,6 +1,7 @@
 // A chart axis whose limits are set one at a time and that refuses an inverted
 // range: a minimum above the current maximum, or a maximum below the current
-// minimum, throws instead of being applied.
+// minimum, throws instead of being applied, and so does a limit that is not a
+// finite number.
 //
 // The axis is a plain value object; the chart that owns it is told of every
 // accepted change (so that it redraws its grid and labels) through the

@@ -240,3 +240,38 @@ TEST(ToolkitChart, PointerMovesAreReportedInChartPixels) {
     EXPECT_DOUBLE_EQ(v.y(), 255 / 2.0);
     EXPECT_EQ(chart.mapToPosition(v), QPointF(353, 215));
 }
+
+// Values no sweep produces (no number, infinities, far outside the axes, a
+// single point, equal x) are drawn as far as they can be, and never crash.
+TEST(ToolkitChart, OddPointsAreDrawnAsFarAsTheyGo) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    WindowChart s(11550, 10, 45, 80);
+    EXPECT_THROW(s.chart.leftAxis().setMaximum(nan), std::exception);
+    EXPECT_THROW(s.chart.bottomAxis().setMinimum(-inf), std::exception);
+    EXPECT_EQ(s.chart.leftAxis().maximum(), 125);
+    EXPECT_EQ(s.chart.bottomAxis().minimum(), 11550);
+
+    const QList<QList<QPointF>> odd = {
+        {{11600, nan}, {11700, 85}, {11800, 85}, {nan, 90}},
+        {{11600, inf}, {11700, -inf}, {11800, 1e300}, {11900, 85}, {12000, 85}},
+        {{11600, 85}},
+        {{11600, 60}, {11600, 100}, {11600, 70}},
+        {{-1e300, 85}, {1e300, 85}},
+    };
+    for (ChartSeries* series : {s.line, s.area}) {
+        for (const QList<QPointF>& pts : odd) {
+            series->replace(pts);
+            ASSERT_EQ(series->count(), pts.size());
+            const QImage img = s.Image();
+            EXPECT_EQ(img.size(), QSize(673, 425));
+        }
+        // A point without a number breaks the line, the rest is drawn.
+        series->replace(odd[0]);
+        const QImage img = s.Image();
+        const int row = int(std::floor(s.Row(85)));
+        bool seen = false;
+        for (int y = row - 1; y <= row + 1; ++y) seen = seen || IsTrace(img, 133, y);  // 11750 MHz
+        EXPECT_TRUE(seen) << (series == s.line ? "line" : "area");
+        series->clear();
+    }
+}
