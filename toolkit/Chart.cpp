@@ -68,7 +68,7 @@ void ChartSeries::clear() {
     changed();
 }
 
-void ChartSeries::changed() { chart_->traceChanged(); }
+void ChartSeries::changed() { chart_->updateTrace(); }
 
 // ---- Chart ----
 
@@ -123,7 +123,7 @@ void Chart::invalidateStatic() {
     update();
 }
 
-void Chart::traceChanged() { update(kPlotRect); }
+void Chart::updateTrace() { update(kPlotRect); }
 
 const QPixmap& Chart::staticLayer() {
     const qreal dpr = devicePixelRatioF();

@@ -65,7 +65,7 @@ private:
 class Chart : public QWidget {
     Q_OBJECT
 public:
-    // The plot area in chart pixels.
+    // The plot area in chart pixels: x 33..673, y 35..395 (640 x 360).
     static constexpr QRect kPlotRect{33, 35, 640, 360};
 
     explicit Chart(QWidget* parent = nullptr);
@@ -93,6 +93,9 @@ public:
 
     // The static layers as they are cached (for checks and grabbing).
     const QPixmap& staticLayer();
+    // Repaints the trace layer (the plot area) at the next paint, e.g. after
+    // something drawn in paintTrace changed; series changes do it themselves.
+    void updateTrace();
 
 signals:
     // The pointer moved over the chart; x and y in chart pixels.
@@ -110,7 +113,6 @@ protected:
 private:
     friend class ChartSeries;
     void invalidateStatic();
-    void traceChanged();
     void paintStatic(QPainter& painter) const;
     void paintSeries(QPainter& painter, const ChartSeries& series);
     void fillUnder(QPainter& painter, const QPolygonF& line, const QColor& colour);
