@@ -36,7 +36,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = electronics ] || fail "Section: $(field Section)"
 [[ "$(field Description)" == *Velkarn3* ]] || fail "Description: $(field Description | head -1)"
 depends=$(field Depends)
-for lib in libusb-0.1-4 libqt6widgets6 libqt6charts6 libqt6gui6 libqt6core6 libstdc++6; do
+for lib in libusb-0.1-4 libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
