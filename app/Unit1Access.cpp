@@ -5,11 +5,11 @@
 #include "app/Unit1.h"
 
 #include "toolkit/Accessibility.h"
+#include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
-#include <QChartView>
 #include <QComboBox>
 #include <QScrollBar>
 #include <QSlider>

@@ -1,5 +1,6 @@
 #include "toolkit/Accessibility.h"
 
+#include "toolkit/Chart.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/ToggleButton.h"
@@ -106,6 +107,8 @@ QAccessibleInterface* Factory(const QString&, QObject* object) {
     if (auto* toggle = qobject_cast<ToggleButton*>(object))
         return new CheckableButtonAccessible(toggle, QAccessible::Button, true);
     if (auto* spin = qobject_cast<SpinEdit*>(object)) return new SpinEditAccessible(spin);
+    // The chart is a chart; the labels on it are its children.
+    if (auto* chart = qobject_cast<Chart*>(object)) return new QAccessibleWidget(chart, QAccessible::Chart);
     return nullptr;
 }
 

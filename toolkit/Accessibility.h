@@ -2,7 +2,7 @@
 // learns about the toolkit's own controls: the items of a radio group are
 // radio buttons although the group keeps the selection itself, the toggle
 // button is a button with a pressed state, a spin editor is a spin box with
-// a value.
+// a value, the chart is a chart with the labels on it as its children.
 #pragma once
 
 class QString;

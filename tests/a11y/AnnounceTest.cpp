@@ -6,12 +6,12 @@
 #include "Fixture.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Chart.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
 #include <QAccessible>
-#include <QChartView>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,7 +70,7 @@ TEST_F(Announce, TheReadOutAndTheUnitLabelTellTheirNewTexts) {
     TForm1& f = *form;
     // A pointer move as the window system delivers it (QTest's would move
     // the real pointer here, and arrive some time later).
-    QWidget* surface = f.Chart1->viewport();
+    QWidget* surface = f.Chart1;
     QMouseEvent move(QEvent::MouseMove, QPointF(133, 215), surface->mapToGlobal(QPointF(133, 215)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(surface, &move);

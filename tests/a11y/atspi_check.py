@@ -18,7 +18,7 @@ import warnings
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 # The action calls this client uses are the ones every AT-SPI release has.
 warnings.simplefilter("ignore", DeprecationWarning)
@@ -51,7 +51,7 @@ def wait_for(what, probe, timeout=10.0):
     while True:
         try:
             value = probe()
-        except gi.repository.GLib.Error:
+        except GLib.Error:
             value = None
         if value or time.monotonic() > end:
             return value
@@ -175,9 +175,20 @@ def run(proc):
         check(wait_for("PANO up", lambda: not ({"checked", "pressed"} & states(toggle)), 5), "PANO released")
 
     # The read-out under the pointer.
+    # The read-out under the pointer, read and announced over the bus.
     chart = one(found, "СПЕКТР")
     readout = one(found, "xxx", "label")
     if check(chart is not None, "the chart 'СПЕКТР'") and check(readout is not None, "the read-out label"):
+        check(chart.get_role_name() == "chart", "СПЕКТР is a chart (%s)" % chart.get_role_name())
+        check(readout.get_parent() == chart, "the read-out is a child of the chart")
+        announced = []
+
+        def on_name(event):
+            if event.source == readout:
+                announced.append(event.source.get_name())
+
+        listener = Atspi.EventListener.new(on_name)
+        listener.register("object:property-change:accessible-name")
         box = Atspi.Component.get_extents(chart, Atspi.CoordType.SCREEN)
         x, y = box.x + 133, box.y + 215
         check(subprocess.run(["xdotool", "mousemove", str(x), str(y)], timeout=10).returncode == 0,
@@ -186,6 +197,14 @@ def run(proc):
         want = "-35    11750 МГц  H    ПЧ 1150 МГц "
         got = wait_for("read-out", lambda: readout.get_name() == want and readout.get_name(), 5)
         check(got == want, "the read-out reads %r (got %r)" % (want, readout.get_name()))
+        context = GLib.MainContext.default()
+        end = time.monotonic() + 5
+        while not announced and time.monotonic() < end:
+            while context.iteration(False):
+                pass
+            time.sleep(0.05)
+        check(bool(announced), "the read-out's new text was announced")
+        listener.deregister("object:property-change:accessible-name")
     check(proc.poll() is None, "the program is still running")
 
 

@@ -3,13 +3,13 @@
 // that acting through the accessibility interface behaves as a click does.
 #include "Fixture.h"
 
+#include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
 #include <QAccessible>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -257,12 +257,25 @@ TEST_F(Accessibility, TheSharedSpinEditorIsNamedByTheColumnItEdits) {
     EXPECT_EQ(Name(f.CSpinEdit1), "Частота");
 }
 
-TEST_F(Accessibility, TheChartsLabelsReadTheirLiveTexts) {
+TEST_F(Accessibility, TheChartsLabelsAreItsChildrenWithTheirLiveTexts) {
     TForm1& f = *form;
+    QAccessibleInterface* chart = A(f.Chart1);
+    EXPECT_EQ(chart->role(), QAccessible::Chart);
+    EXPECT_EQ(chart->text(QAccessible::Name), "СПЕКТР");
+    // What the chart holds, by name, as assistive technology walks it.
+    const auto children = [chart] {
+        QStringList names;
+        for (int i = 0; i < chart->childCount(); ++i)
+            if (chart->child(i)->role() == QAccessible::StaticText) names << chart->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    EXPECT_EQ(children(), (QStringList{"dBuV", "xxx", "TEST"}));
+    EXPECT_EQ(A(f.Label9)->parent()->object(), f.Chart1);
+
+    // The unit label after a tick in dBm, the read-out after a pointer move.
     f.RadioGroupEdin->setItemIndex(1);
     f.ButtonRead_PANOClick();
-    EXPECT_EQ(Name(f.Label10), "dBm");
     f.show();
-    QTest::mouseMove(f.Chart1->viewport(), QPoint(183, 305));
-    EXPECT_EQ(Name(f.Label9), "-55    11850 МГц  H    ПЧ 1250 МГц ");
+    QTest::mouseMove(f.Chart1, QPoint(183, 305));
+    EXPECT_EQ(children(), (QStringList{"dBm", "-55    11850 МГц  H    ПЧ 1250 МГц ", "TEST"}));
 }
