@@ -150,7 +150,9 @@ TEST_F(Accessibility, RadioItemsStayTabStopsOfTheirOwnInCreationOrder) {
                                    f.RadioGroupPol, f.RadioGroup1}) {
         for (int i = 0; i < g->count(); ++i) {
             EXPECT_TRUE(g->button(i)->focusPolicy() & Qt::TabFocus) << g->button(i)->text().toStdString();
-            if (i > 0) EXPECT_LT(at(g->button(i - 1)), at(g->button(i)));
+            if (i > 0) {
+                EXPECT_LT(at(g->button(i - 1)), at(g->button(i)));
+            }
         }
     }
     EXPECT_LT(at(f.RadioGroupFL0->button(3)), at(f.MaskEdit1));
