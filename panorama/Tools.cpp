@@ -209,10 +209,10 @@ std::string TraceCsv(const TraceTools::Shown& shown, const TraceHeader& header) 
     line("Единица", unit);
     line("Гетеродин", header.loCaption);
     line("Гетеродин, МГц", std::to_string(lo));
-    line("Диапазон", header.bandCaption);
-    line("Поляризация", header.polCaption);
-    line("Усилитель +9 dB", header.amp9dB ? "вкл" : "выкл");
-    line("Аттенюатор -20 dB", header.att20dB ? "вкл" : "выкл");
+    line("Диапазон", (m.flags & kBandBit) ? "Верхн." : "Нижн.");
+    line("Поляризация", (m.flags & kPolarisationBit) ? "H / L" : "V / R");
+    line("Усилитель +9 dB", (m.flags & kAmp9dBBit) ? "вкл" : "выкл");
+    line("Аттенюатор -20 dB", (m.flags & kAtt20dBBit) ? "вкл" : "выкл");
     line("Шаг, МГц", std::to_string(m.step));
     line("Сдвиг, МГц", std::to_string(m.shift));
     line("Опора", std::to_string(m.oporPosition));

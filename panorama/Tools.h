@@ -141,21 +141,18 @@ struct DateTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// What the header block tells besides the sweep itself.
+// What the header block tells besides the sweep and what it stood for.
 struct TraceHeader {
     DateTime when;
-    std::string loCaption;    // the oscillator item's caption, or empty
-    std::string bandCaption;  // "Верхн.", "Нижн." or empty
-    std::string polCaption;   // "H / L", "V / R" or empty
-    bool amp9dB = false;
-    bool att20dB = false;
+    std::string loCaption;  // the oscillator item's caption, or empty
 };
 
 // The shown sweep as CSV for a spreadsheet under a Russian locale: UTF-8
 // with a byte-order mark, fields separated by semicolons, decimal commas,
-// CRLF line ends. A header block (date and time, unit, oscillator, band,
-// polarisation, amplifier and attenuator, step, shift, both calibration
-// values as their labels show them), an empty line, then a column header and one row per sample: RF
+// CRLF line ends. A header block (date and time, unit, oscillator and the
+// frequency it is on, band, polarisation, amplifier and attenuator, step,
+// shift, both calibration values as their labels show them; all as the sweep
+// was taken), an empty line, then a column header and one row per sample: RF
 // and IF in MHz, the raw sample, its level, and max, min and average where
 // they are on. Levels have two decimals. Independent of the process locale.
 std::string TraceCsv(const TraceTools::Shown& shown, const TraceHeader& header);

@@ -58,8 +58,13 @@ int Answer(Meter& m, Kind kind, int value, int index, std::uint8_t* data, int si
     }
     case Kind::Sweep: {
         std::uint8_t frame[128];
-        const double signal = m.swinging ? SwingSignal(m.sweepsAnswered++) : 1.0;
-        DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal);
+        if (!m.scriptedSweeps.empty()) {
+            std::memcpy(frame, m.scriptedSweeps[m.nextScripted % m.scriptedSweeps.size()].data(), 128);
+            ++m.nextScripted;
+        } else {
+            const double signal = m.swinging ? SwingSignal(m.sweepsAnswered++) : 1.0;
+            DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal);
+        }
         int n = std::min(size, 128);
         std::memcpy(data, frame, n);
         return n;

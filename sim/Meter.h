@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstddef>
 #include <vector>
 
 namespace sim {
@@ -44,6 +45,10 @@ struct Meter {
     // its noise.
     bool swinging = false;
     std::uint32_t sweepsAnswered = 0;          // sweeps answered while swinging
+    // Sweeps answered in turn (over again after the last) in place of the
+    // demo spectrum, for tests that need known samples; empty: the demo.
+    std::vector<std::array<std::uint8_t, 128>> scriptedSweeps;
+    std::size_t nextScripted = 0;
     Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
 };
 

@@ -284,9 +284,6 @@ TEST(TraceCsv, KnownSweepByteForByte) {
     TraceHeader h;
     h.when = {2026, 12, 9, 2, 5, 7};
     h.loCaption = "9750 - 10600";
-    h.bandCaption = "Верхн.";
-    h.polCaption = "H / L";
-    h.amp9dB = true;
 
     std::string expected =
         "\xEF\xBB\xBF"
@@ -330,6 +327,7 @@ TEST(TraceCsv, OnlyTheToolsThatAreOnHaveColumns) {
     m.axisMin = 4200;
     m.step = 1;
     m.unitIndex = 1;
+    m.flags = kAtt20dBBit;  // V / R, lower band, +9 dB off, -20 dB on
     const LevelScale dbm = ComputeLevelScale(9, 4300, 1);
     t.Feed(Flat(255), m, dbm);
     TraceHeader h;
@@ -337,7 +335,8 @@ TEST(TraceCsv, OnlyTheToolsThatAreOnHaveColumns) {
     h.loCaption = "5150";
     const std::string csv = TraceCsv(t.shown(), h);
     EXPECT_NE(csv.find("Гетеродин, МГц;5150\r\n"), std::string::npos);
-    EXPECT_NE(csv.find("Диапазон;\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("Диапазон;Нижн.\r\nПоляризация;V / R\r\nУсилитель +9 dB;выкл\r\nАттенюатор -20 dB;вкл\r\n"),
+              std::string::npos);
     EXPECT_NE(csv.find("\r\nЧастота, МГц;ПЧ, МГц;Отсчёт;Уровень, dBm\r\n4199;949;255;-2,58\r\n4200;950;255;-2,58\r\n"),
               std::string::npos);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 14 + kSamples);
