@@ -18,9 +18,12 @@ build: configure
 run: build
 	./$(BUILD)/app/velkarn3
 
-# The same binary, with the simulated meter in front of the real libusb-0.1.
+# The same binary, with the simulated meter in front of the real libusb-0.1;
+# its spectrum rises and falls as while the dish is swung, so that the holds
+# have something to hold (VELKARN_SIM_SWING is read by the simulated library
+# only).
 demo: build
-	LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
+	VELKARN_SIM_SWING=1 LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include "app/Unit1Tools.h"
+
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/DropDownOnKey.h"
@@ -70,6 +72,7 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     toolkit::setDialogParent(this);
     CreateControls();  // design values: no handler runs while they load
     BindEvents();
+    Tools = std::make_unique<PanoramaTools>(*this);
     StartUp();
     NameControls();
     Timer1->start();
@@ -330,9 +333,11 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
     SetCaption(Label10, U(scale.unitLabel));
 
     const bool panoramaOn = SpeedButton1->isChecked();
-    if (panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf) ==
-        panorama::TickResult::Swept)
-        DrawSweep();
+    const panorama::TickResult result =
+        panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf);
+    // The tools take the sweep in; the trace stays as it is while they hold
+    // the picture still.
+    if (Tools->TakeIn(result, frame_, scale)) DrawSweep();
 }
 
 // Both series are refilled in one update each: the chosen one gets the trace,
@@ -340,9 +345,10 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
 // the plot's bottom by itself, whatever the unit.
 void TForm1::DrawSweep() {
     const double axisMin = BottomAxis->minimum();
+    const panorama::Levels& live = Tools->Live();
     points_.resize(panorama::kSamples);
     for (int i = 0; i < panorama::kSamples; ++i)
-        points_[i] = QPointF(panorama::SampleX(axisMin, i, PanoStep), panorama::Level(frame_[i], PanoOpor, PanoKoef));
+        points_[i] = QPointF(panorama::SampleX(axisMin, i, PanoStep), live[i]);
     const int style = RadioGroupStyle->itemIndex();
     if (style == 0) Series1->replace(points_);
     else Series1->clear();

@@ -5,6 +5,7 @@
 
 #include "common/UserPrompt.h"
 #include "panorama/Panorama.h"
+#include "settings/Editor.h"
 #include "settings/SettingsBlock.h"
 
 #include <QList>
@@ -24,6 +25,7 @@ class QScrollBar;
 class QSlider;
 class QTimer;
 class QToolButton;
+class PanoramaTools;
 
 namespace toolkit {
 class Chart;
@@ -103,6 +105,10 @@ public:
     QTimer* Timer1;
     QTimer* Timer2;
 
+    // The installer's tools on the chart (holds, average, peak, freeze,
+    // marks, saves): its context menu, shortcuts and hold traces.
+    std::unique_ptr<PanoramaTools> Tools;
+
     // The window's own data.
     settings::SettingsBlock SettingsBuf{};
     std::int32_t PanoOpor = 0;
@@ -135,13 +141,16 @@ public:
     void Button1Click(QObject* Sender = nullptr);
     void Button2Click(QObject* Sender = nullptr);
 
-    // The last sweep frame as levels on the series the style selects (the
-    // second half of a panorama tick, after the exchange with the meter).
+    // The live trace (the last sweep's levels, or their running mean) on the
+    // series the style selects (the second half of a panorama tick, after the
+    // exchange with the meter).
     void DrawSweep();
 
     // Controls to SettingsBuf and back.
     void GatherSettings();
     void ApplySettings();
+    // The transponder grid's data rows as the settings logic takes them.
+    std::array<settings::RowTexts, settings::kEntryCount> GridRows() const;
 
     // The message boxes of the operations, for the subsystems' logic.
     common::UserPrompt& Prompt();

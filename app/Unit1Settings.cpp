@@ -91,11 +91,16 @@ void TForm1::CSpinEdit1Change(QObject*) { EditorChanged(CSpinEdit1->text()); }
 
 // ---- Controls to SettingsBuf and back ----
 
+std::array<settings::RowTexts, settings::kEntryCount> TForm1::GridRows() const {
+    std::array<settings::RowTexts, settings::kEntryCount> rows;
+    for (int e = 0; e < settings::kEntryCount; ++e)
+        for (int c = 0; c < settings::kColumnCount; ++c) rows[e][c] = CellToLogic(c, StringGrid1->cell(c, e + 1));
+    return rows;
+}
+
 void TForm1::GatherSettings() {
     settings::EditorTexts texts;
-    for (int e = 0; e < settings::kEntryCount; ++e)
-        for (int c = 0; c < settings::kColumnCount; ++c)
-            texts.rows[e][c] = CellToLogic(c, StringGrid1->cell(c, e + 1));
+    texts.rows = GridRows();
     texts.latitude = MaskEditLati->maskedText().toStdString();
     texts.longitude = MaskEditLongi->maskedText().toStdString();
     texts.batteryIndex = RadioGroup1->itemIndex();

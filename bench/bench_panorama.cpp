@@ -1,19 +1,24 @@
 // The 25 ms panorama tick against the simulated meter, in CPU time per tick:
 // the USB cycle alone (rescan, open, sweep, close), the level conversion and
 // chart update alone, the repaint that follows, and the whole tick, for the
-// line and for the area style; then, for each style, the CPU used and the
+// line and for the area style, each plain and with every panorama tool on
+// (max and min hold, a 32-sweep average, the peak marker and six transponder
+// marks); then, for each style, the CPU used and the
 // ticks per second reached under the window's own 25 ms timer in the real
 // event loop (the least loaded of several runs).
 //   bench_panorama [seconds of a timed run, default 10] [ticks per measurement, default 1000]
 //                  [timed runs per style, default 3]
 #include "app/Unit1.h"
+#include "app/Unit1Tools.h"
 #include "panorama/Panorama.h"
 #include "sim/Sim.h"
 #include "toolkit/Application.h"
 #include "toolkit/RadioGroup.h"
+#include "toolkit/StringGrid.h"
 
 #include "Timing.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QToolButton>
@@ -54,35 +59,54 @@ int main(int argc, char** argv) {
     form.ButtonRead_PANOClick();  // a frame to draw
     QCoreApplication::processEvents();
 
-    for (int style : {0, 1}) {
-        form.RadioGroupStyle->setItemIndex(style);
-        std::printf(" %s style:\n", style == 0 ? "line" : "area");
-        // Conversion and chart update: the frame to levels and the series
-        // refilled, and nothing else; the repaint runs untimed in between.
-        double draw = 1e9, paint = 1e9, whole = 1e9;
-        for (int r = 0; r < kRepeats; ++r) {
-            double inDraw = 0, inPaint = 0;
-            for (int i = 0; i < kTicks; ++i) {
-                const double t0 = CpuSeconds();
-                form.DrawSweep();
-                const double t1 = CpuSeconds();
-                QCoreApplication::processEvents();  // the repaint the new trace causes
-                inPaint += CpuSeconds() - t1;
-                inDraw += t1 - t0;
-            }
-            draw = std::min(draw, inDraw / kTicks);
-            paint = std::min(paint, inPaint / kTicks);
-        }
-        // The whole tick as the timer runs it, with the repaint it causes.
-        whole = PerCall(kTicks, kRepeats, [&] {
-            form.ButtonRead_PANOClick();
-            QCoreApplication::processEvents();
-            sim::ClearLog();
-        });
-        Row("level conversion and chart update", draw);
-        Row("repaint of the window that follows", paint);
-        Row("whole tick with its repaint", whole, style == 0 ? "  (target <= 100 us)" : "  (target <= 300 us)");
+    // Six stored entries on the default axis, all horizontal, for the marks.
+    const int freqs[] = {11600, 11766, 11900, 12100, 12400, 12700};
+    for (int r = 0; r < 6; ++r) {
+        const QStringList cells{"Ast 19E", QString::number(freqs[r]), "H", "27500", "1"};
+        for (int c = 0; c < 5; ++c) form.StringGrid1->setCell(c, r + 1, cells[c]);
     }
+    auto setTools = [&form](bool on) {
+        PanoramaTools& t = *form.Tools;
+        for (QAction* a : {t.ActionMaxHold, t.ActionMinHold, t.ActionAverage[3], t.ActionPeak, t.ActionMarks})
+            if (a->isChecked() != on) a->trigger();
+    };
+    const panorama::LevelScale scale = panorama::ComputeLevelScale(9, 4300, 0);
+
+    for (bool tools : {false, true}) {
+        setTools(tools);
+        for (int style : {0, 1}) {
+            form.RadioGroupStyle->setItemIndex(style);
+            std::printf(" %s style%s:\n", style == 0 ? "line" : "area",
+                        tools ? ", every tool on (holds, average of 32, peak, 6 marks)" : "");
+            // Conversion and chart update: the frame to levels (taken in by
+            // the tools, which update holds and marker) and the series
+            // refilled, and nothing else; the repaint runs untimed in between.
+            double draw = 1e9, paint = 1e9, whole = 1e9;
+            for (int r = 0; r < kRepeats; ++r) {
+                double inDraw = 0, inPaint = 0;
+                for (int i = 0; i < kTicks; ++i) {
+                    const double t0 = CpuSeconds();
+                    if (form.Tools->TakeIn(panorama::TickResult::Swept, frame, scale)) form.DrawSweep();
+                    const double t1 = CpuSeconds();
+                    QCoreApplication::processEvents();  // the repaint the new trace causes
+                    inPaint += CpuSeconds() - t1;
+                    inDraw += t1 - t0;
+                }
+                draw = std::min(draw, inDraw / kTicks);
+                paint = std::min(paint, inPaint / kTicks);
+            }
+            // The whole tick as the timer runs it, with the repaint it causes.
+            whole = PerCall(kTicks, kRepeats, [&] {
+                form.ButtonRead_PANOClick();
+                QCoreApplication::processEvents();
+                sim::ClearLog();
+            });
+            Row("level conversion and chart update", draw);
+            Row("repaint of the window that follows", paint);
+            Row("whole tick with its repaint", whole, style == 0 ? "  (target <= 100 us)" : "  (target <= 300 us)");
+        }
+    }
+    setTools(false);
 
     // The window's own timer under the real event loop, the panorama on, in
     // each style; the run with the least CPU is the least disturbed by the

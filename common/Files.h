@@ -7,6 +7,7 @@
 // translation or end-of-file character (Ctrl-Z) changes what is read.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -29,5 +30,14 @@ std::FILE* OpenForReading(const std::filesystem::path& path);
 // null, with errno EEXIST, when the name is taken (never opening or
 // truncating the existing file), or with another errno when creation fails.
 std::FILE* CreateNewFile(const std::filesystem::path& path);
+
+// Puts `size` bytes in the file named (UTF-8) `path` so that the file is
+// either replaced whole or left as it was: the bytes go to a new temporary
+// file in the same folder, are flushed to disk, and the temporary file is
+// then renamed over the target. An existing file that may not be written
+// (read-only, a folder) is left alone; a replaced file keeps its permissions;
+// a symbolic link is followed to the file it names. False, with nothing left
+// behind, when any step fails.
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
 
 }  // namespace common

@@ -58,7 +58,13 @@ int Answer(Meter& m, Kind kind, int value, int index, std::uint8_t* data, int si
     }
     case Kind::Sweep: {
         std::uint8_t frame[128];
-        DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame);
+        if (!m.scriptedSweeps.empty()) {
+            std::memcpy(frame, m.scriptedSweeps[m.nextScripted % m.scriptedSweeps.size()].data(), 128);
+            ++m.nextScripted;
+        } else {
+            const double signal = m.swinging ? SwingSignal(m.sweepsAnswered++) : 1.0;
+            DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal);
+        }
         int n = std::min(size, 128);
         std::memcpy(data, frame, n);
         return n;
@@ -115,7 +121,13 @@ std::array<std::uint8_t, 248> DemoSettings() {
     return b;
 }
 
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame) {
+double SwingSignal(std::uint32_t sweep) {
+    const double pi = 3.14159265358979323846;
+    const double pointingError = 2 * std::sin(2 * pi * (sweep % 480) / 480.0);
+    return 0.15 + 0.85 * std::exp(-pointingError * pointingError);
+}
+
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal) {
     const int flags = value >> 8;
     const bool pol = flags & 0x80, upper = flags & 0x40, amp = flags & 0x20, att = flags & 0x10;
     const int shift = index & 0x0FFF;
@@ -134,7 +146,7 @@ void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame) {
         if (slot >= 0 && (h >> 7) % 4 != 0) {
             const double centre = 940 + slot * 38 + 19 + static_cast<int>((h >> 3) % 5) - 2;
             const double d = std::abs(f - centre);
-            const double height = 28 + (h >> 11) % 45;
+            const double height = (28 + (h >> 11) % 45) * signal;
             if (d < 15) level += height * (d < 10 ? 1.0 : (15 - d) / 5.0);
         }
         rng = rng * 1103515245u + 12345u;

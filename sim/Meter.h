@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstddef>
 #include <vector>
 
 namespace sim {
@@ -39,6 +40,15 @@ struct Meter {
     std::int32_t deviceSize = 32768;
     bool rawDeviceInfo = false;                // send deviceInfo as it stands
     std::array<Fault, kKinds> faults{};        // indexed by Kind
+    // The demo spectrum rises and falls slowly from sweep to sweep, as while
+    // the dish is swung across the satellite; off: every sweep alike but for
+    // its noise.
+    bool swinging = false;
+    std::uint32_t sweepsAnswered = 0;          // sweeps answered while swinging
+    // Sweeps answered in turn (over again after the last) in place of the
+    // demo spectrum, for tests that need known samples; empty: the demo.
+    std::vector<std::array<std::uint8_t, 128>> scriptedSweeps;
+    std::size_t nextScripted = 0;
     Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
 };
 
@@ -49,7 +59,13 @@ struct Meter {
 int Answer(Meter& meter, Kind kind, int value, int index, std::uint8_t* data, int size);
 
 // A plausible settings block and the demo spectrum, also used by the demo meter.
+// `signal` scales the transponders above the noise floor (1: full strength).
 std::array<std::uint8_t, 248> DemoSettings();
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame);
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal = 1.0);
+
+// The signal strength of a swung dish at its n-th sweep: the dish passes
+// the satellite twice in a period of 480 sweeps (12 s at 40 sweeps a
+// second), between 0.15 off the satellite and 1 right on it.
+double SwingSignal(std::uint32_t sweep);
 
 }  // namespace sim

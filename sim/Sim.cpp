@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -49,9 +50,15 @@ State& S() {
 }
 
 // The demo state is what a program sees that loads this library without
-// scripting it.
+// scripting it. VELKARN_SIM_SWING=1 (make demo sets it) makes the demo
+// meter's spectrum rise and fall as while the dish is swung. The variable is
+// read by this library only, once, when it is loaded.
 struct DemoInit {
-    DemoInit() { ResetToDemo(); }
+    DemoInit() {
+        ResetToDemo();
+        const char* swing = std::getenv("VELKARN_SIM_SWING");
+        if (swing && *swing && std::strcmp(swing, "0") != 0) MeterAt(0).swinging = true;
+    }
 } demoInit;
 
 int DeviceIndexOf(const struct usb_device* dev) {

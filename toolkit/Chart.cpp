@@ -118,6 +118,28 @@ QPointF Chart::mapToValue(const QPointF& position) const {
             left_.minimum() + (plot.top() + plot.height() - position.y()) * ySpan / plot.height()};
 }
 
+// The marks change only with the axis, the table or the polarisation: they
+// are drawn into the cached static layer, so that a tick repaints none of
+// them.
+void Chart::setMarks(const QList<ChartMark>& marks, const QColor& colour) {
+    if (marks == marks_ && (marks.isEmpty() || colour == marksColour_)) return;
+    marks_ = marks;
+    marksColour_ = colour;
+    invalidateStatic();
+}
+
+void Chart::setMarker(const std::optional<ChartMarker>& marker, const QColor& colour) {
+    if (marker == marker_ && (!marker || colour == markerColour_)) return;
+    if (marker && (!marker_ || marker->label != marker_->label)) {
+        // Laid out once for each new text, not on every repaint.
+        markerText_.setText(marker->label);
+        markerText_.prepare(QTransform(), ChartFont(11, true));
+    }
+    marker_ = marker;
+    markerColour_ = colour;
+    updateTrace();
+}
+
 void Chart::invalidateStatic() {
     staticValid_ = false;
     update();
@@ -195,6 +217,8 @@ void Chart::paintStatic(QPainter& p) const {
     p.setPen(axisDot);
     p.drawLine(QLineF(left - 1, top, left - 1, bottom));
 
+    if (!marks_.isEmpty()) paintMarks(p);
+
     // Title, centred over the chart.
     if (!title_.isEmpty()) {
         p.setFont(ChartFont(15, true));
@@ -220,6 +244,55 @@ void Chart::paintEvent(QPaintEvent* event) {
 void Chart::paintTrace(QPainter& p) {
     for (const auto& s : series_)
         if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);
+    if (marker_) paintMarker(p);
+}
+
+// Each mark a one-pixel line from the plot's top to its bottom, over the
+// grid, its label turned to run down beside it, so that marks a few pixels
+// apart keep readable labels.
+void Chart::paintMarks(QPainter& p) const {
+    p.save();
+    p.setClipRect(kPlotRect);
+    p.setFont(ChartFont(11, false));
+    const QFontMetrics fm = p.fontMetrics();
+    p.setPen(QPen(marksColour_, 1));
+    const int top = kPlotRect.top(), bottom = kPlotRect.bottom();
+    for (const ChartMark& m : marks_) {
+        const int x = static_cast<int>(std::lround(mapToPosition({m.x, 0}).x()));
+        p.drawLine(x, top, x, bottom);
+        if (m.label.isEmpty()) continue;
+        p.save();
+        p.translate(x + 2 + fm.descent(), top + 4);
+        p.rotate(90);
+        p.drawText(QPointF(0, 0), m.label);
+        p.restore();
+    }
+    p.restore();
+}
+
+// The point in a small square; its label on a dark box above it (below it
+// near the plot's top), kept inside the plot. Solid fills and one-pixel
+// lines only, which the raster engine paints fastest: the marker is
+// repainted on every tick.
+void Chart::paintMarker(QPainter& p) {
+    const QPointF at = mapToPosition(marker_->value);
+    const int cx = static_cast<int>(std::lround(std::clamp(at.x(), -1e6, 1e6)));
+    const int cy = static_cast<int>(std::lround(std::clamp(at.y(), -1e6, 1e6)));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(markerColour_, 1));
+    p.drawRect(cx - 4, cy - 4, 8, 8);
+    p.drawRect(cx - 3, cy - 3, 6, 6);
+    if (marker_->label.isEmpty()) return;
+    const QSizeF text = markerText_.size();
+    const int w = static_cast<int>(std::ceil(text.width())) + 6, h = static_cast<int>(std::ceil(text.height())) + 2;
+    QRect box(cx - w / 2, cy - 8 - h, w, h);
+    if (box.top() < kPlotRect.top()) box.moveTop(cy + 8);
+    if (box.bottom() > kPlotRect.bottom()) box.moveBottom(kPlotRect.bottom());
+    if (box.left() < kPlotRect.left()) box.moveLeft(kPlotRect.left());
+    if (box.right() > kPlotRect.right()) box.moveRight(kPlotRect.right());
+    p.fillRect(box, QColor(32, 32, 32));
+    p.setFont(ChartFont(11, true));
+    p.drawStaticText(QPointF(box.left() + 3, box.top() + 1), markerText_);
 }
 
 // Series are drawn without antialiasing, from the points' exact positions: a

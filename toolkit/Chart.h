@@ -17,11 +17,13 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 #include <utility>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -62,6 +64,21 @@ private:
     QList<QPointF> points_;
 };
 
+// A thin vertical line across the plot at an x value, its label written
+// along it from the plot's top.
+struct ChartMark {
+    double x = 0;
+    QString label;
+    bool operator==(const ChartMark&) const = default;
+};
+
+// One point marked on the plot, its label beside it.
+struct ChartMarker {
+    QPointF value;
+    QString label;
+    bool operator==(const ChartMarker&) const = default;
+};
+
 class Chart : public QWidget {
     Q_OBJECT
 public:
@@ -85,6 +102,15 @@ public:
     void setTitle(const QString& title);
     QColor backgroundColour() const { return background_; }
     void setBackgroundColour(const QColor& colour);
+
+    // Vertical marks, painted over the grid beneath the series (with the
+    // static layer, as they change only with the axis or what they mark);
+    // and one marked point, painted in the trace layer over the series.
+    // Setting what is already shown repaints nothing.
+    void setMarks(const QList<ChartMark>& marks, const QColor& colour);
+    const QList<ChartMark>& marks() const { return marks_; }
+    void setMarker(const std::optional<ChartMarker>& marker, const QColor& colour);
+    const std::optional<ChartMarker>& marker() const { return marker_; }
 
     QRect plotRect() const { return kPlotRect; }
     // Axis values to chart pixels and back, by the plot area and the limits.
@@ -116,6 +142,8 @@ private:
     void paintStatic(QPainter& painter) const;
     void paintSeries(QPainter& painter, const ChartSeries& series);
     void fillUnder(QPainter& painter, const QPolygonF& line, const QColor& colour);
+    void paintMarks(QPainter& painter) const;
+    void paintMarker(QPainter& painter);
 
     ChartAxis bottom_;
     ChartAxis left_;
@@ -130,6 +158,11 @@ private:
     std::vector<int> heights_;
     std::vector<std::pair<int, int>> stack_;
     std::vector<QRect> rects_;
+    QList<ChartMark> marks_;
+    QColor marksColour_;
+    std::optional<ChartMarker> marker_;
+    QColor markerColour_;
+    QStaticText markerText_;
 };
 
 }  // namespace toolkit

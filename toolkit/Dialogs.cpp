@@ -53,6 +53,7 @@ public:
         // The program asks its own overwrite question.
         d.setOption(QFileDialog::DontConfirmOverwrite, true);
         if (!options.defaultSuffix.isEmpty()) d.setDefaultSuffix(options.defaultSuffix);
+        if (!options.defaultName.isEmpty()) d.selectFile(options.defaultName);
         return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
                                                                            : QString();
     }

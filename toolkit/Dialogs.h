@@ -16,6 +16,7 @@ struct FileDialogOptions {
     QString filter;         // "Description (*.ext)|*.ext"
     QString defaultSuffix;  // added when the typed name has none
     bool mustExist = false; // open dialogs: only an existing file can be chosen
+    QString defaultName;    // save dialogs: the name proposed
 };
 
 class DialogHost {

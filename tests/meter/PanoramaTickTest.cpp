@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 using namespace panorama;
 
 class ExchangeTickTest : public ::testing::Test {
@@ -83,4 +86,32 @@ TEST_F(ExchangeTickTest, UnpluggedMeterFailsQuietlyAndIsNotFoundAgain) {
     EXPECT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::NoMeter);
     sim::Replug(m);
     EXPECT_EQ(ExchangeTick(true, 0xE000, 950, 10, frame, buf), TickResult::Swept);
+}
+
+// The demo meter of make demo: a swung dish's spectrum rises and falls; the
+// meter the tests script keeps every sweep alike but for its noise.
+TEST_F(ExchangeTickTest, SwungDishSpectrumRisesAndFalls) {
+    const int m = sim::AddMeter();
+    auto strongest = [&] {
+        ExchangeTick(true, 0xE000, 950, 10, frame, buf);
+        return *std::max_element(frame.begin(), frame.end());
+    };
+    int steadyLow = 255, steadyHigh = 0;
+    for (int k = 0; k < 240; ++k) {
+        const int s = strongest();
+        steadyLow = std::min(steadyLow, s);
+        steadyHigh = std::max(steadyHigh, s);
+    }
+    EXPECT_LE(steadyHigh - steadyLow, 8) << "only the noise moves";
+
+    sim::MeterAt(m).swinging = true;
+    sim::MeterAt(m).sweepsAnswered = 0;
+    const int onSatellite = strongest();  // sweep 0: right on it
+    for (int k = 1; k < 120; ++k) strongest();
+    const int off = strongest();          // sweep 120: furthest off
+    EXPECT_GE(onSatellite - off, 30);
+    EXPECT_LE(std::abs(onSatellite - steadyHigh), 8) << "on the satellite as strong as the steady meter";
+    EXPECT_NEAR(sim::SwingSignal(0), 1.0, 1e-12);
+    EXPECT_NEAR(sim::SwingSignal(240), 1.0, 1e-9);
+    EXPECT_LT(sim::SwingSignal(120), 0.2);
 }

@@ -1,0 +1,85 @@
+// The installer's tools on the panorama chart: the chart's context menu and
+// its shortcuts, the hold traces, the peak marker, freezing, the transponder
+// marks and saving the chart as a picture or the trace as a spreadsheet file.
+// The processing lives in panorama/Tools; this moves it between the window's
+// controls, the tick and the chart. Everything is off when the window opens.
+#pragma once
+
+#include "panorama/Tools.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+
+#include <array>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QPoint;
+class TForm1;
+
+namespace toolkit {
+class ChartSeries;
+}
+
+class PanoramaTools : public QObject {
+    Q_OBJECT
+public:
+    explicit PanoramaTools(TForm1& form);
+    ~PanoramaTools() override;
+
+    // The chart's context menu and its items; each item also answers its
+    // shortcut anywhere in the window. The shortcuts are function keys (with
+    // Shift for the last three), which no edit, combo box or spin box of the
+    // window takes as typing; F1 (help), F4 (opens a combo box's list) and
+    // F10 (the window menu on Windows) are left alone.
+    QMenu* Menu;
+    QAction* ActionMaxHold;   // F2
+    QAction* ActionMinHold;   // F3
+    QMenu* AverageMenu;
+    std::array<QAction*, 4> ActionAverage;  // 4, 8, 16, 32 sweeps: F5..F8
+    QActionGroup* AverageGroup;
+    QAction* ActionReset;     // F9
+    QAction* ActionPeak;      // F11
+    QAction* ActionFreeze;    // F12
+    QAction* ActionMarks;     // Shift+F9
+    QAction* ActionSaveSnapshot;  // Shift+F11
+    QAction* ActionSaveTrace;     // Shift+F12
+
+    // The hold traces, drawn over the live trace.
+    toolkit::ChartSeries* MaxSeries;
+    toolkit::ChartSeries* MinSeries;
+
+    // The tick's part after the exchange with the meter: notes what the
+    // samples stand for (a change resets holds and average), takes a sweep in
+    // and shows the tools. True when the live trace is to be redrawn from
+    // Live(); false while frozen or when nothing was swept.
+    bool TakeIn(panorama::TickResult result, const panorama::SweepFrame& frame, const panorama::LevelScale& scale);
+    // The live trace: the last sweep's levels, or their running mean.
+    const panorama::Levels& Live() const { return tools_.shown().live; }
+    const panorama::TraceTools& State() const { return tools_; }
+
+    // The two saves of the menu.
+    void SaveSnapshot();
+    void SaveTrace();
+
+private:
+    panorama::SampleMeaning CurrentMeaning() const;
+    void ShowHolds();
+    void ShowPeak();
+    void ShowMarks(bool force = false);
+    void ShowMenu(const QPoint& at);
+    // Writes a file through a temporary one, after asking before replacing
+    // an existing file; a failure is told in a plain message box.
+    void SaveFile(const QString& file, const QByteArray& bytes);
+
+    TForm1& form_;
+    panorama::TraceTools tools_;
+    QList<QPointF> points_;
+    // What the shown marks were worked out from.
+    int gridRevision_ = 0;
+    int marksRevision_ = -1;
+    double marksMin_ = 0, marksMax_ = 0;
+    bool marksHorizontal_ = false;
+};
