@@ -190,6 +190,8 @@ start=$SECONDS
 stage "bootstrap $suite (minbase)" bootstrap
 stage "clean clone and ../shared" copy_tree
 mount_root
-stage "README test command: $test_command" readme_test
-stage "README run command: $run_command" readme_run
-say "passed in $((SECONDS - start)) s"
+# The run command is tried even when a test failed: both results are worth having.
+failed=0
+stage "README test command: $test_command" readme_test || failed=1
+stage "README run command: $run_command" readme_run || failed=1
+if [ $failed -eq 0 ]; then say "passed in $((SECONDS - start)) s"; else say "FAILED after $((SECONDS - start)) s"; exit 1; fi

@@ -39,6 +39,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # machine's package database names them (libqt6core6 here, libqt6core6t64
 # after Debian's 64-bit time_t transition).
 depends=$(field Depends)
+# One package name a line, alternatives included, versions left out.
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/:.*//; s/[[:space:]]//g' | grep -v '^$')
 program_built="$build/app/velkarn3"
 needed=$(readelf -d "$program_built" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 [ -n "$needed" ] || fail "no NEEDED libraries read off $program_built"
@@ -52,7 +54,7 @@ for soname in $needed; do
     owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n 1 | sed 's/[:,].*//') && [ -n "$owner" ] && break
   done
   [ -n "$owner" ] || { fail "no package owns $path ($soname)"; continue; }
-  grep -Eq "(^|[ ,|])$owner([ ,(|]|$)" <<<"$depends" || fail "Depends lacks $owner (for $soname): $depends"
+  grep -Fqx "$owner" <<<"$depends_names" || fail "Depends lacks $owner (for $soname): $depends"
 done
 
 # Maintainer script: executable, and it only reloads and replays udev rules.
