@@ -90,7 +90,9 @@ cleanup() {
   if [ -n "$(mounts_below)" ]; then
     echo "test-fresh: still mounted below $root, left in place:" >&2; mounts_below >&2
   else
+    local t=$SECONDS
     rm -rf --one-file-system "$work"
+    say "root removed in $((SECONDS - t)) s"
   fi
 }
 trap cleanup EXIT
