@@ -10,7 +10,8 @@
 # name, and is thrown away at the end however the run ends.
 # Usage (as root): test-fresh.sh SUITE    e.g. bookworm, trixie
 # Environment: FRESH_MIRROR overrides the mirror; FRESH_WORK is the folder the
-#   root is made in (default /var/tmp); FRESH_RUN_SECONDS is how long the
+#   root is made in (default /var/tmp), on a tmpfs of FRESH_TMPFS_SIZE
+#   (default 8G) unless FRESH_TMPFS=0; FRESH_RUN_SECONDS is how long the
 #   window must stay up (default 5); FRESH_SHOT names a PNG file for a
 #   screenshot of the window (needs ImageMagick's import).
 set -euo pipefail
@@ -77,8 +78,8 @@ test_command="${commands[1]}"
 
 work="$(mktemp -d "${FRESH_WORK:-/var/tmp}/velkarn3-fresh-$suite.XXXXXX")"
 root="$work/root"
-# Everything mounted below the root, deepest first.
-mounts_below() { awk -v r="$root" '$5 == r || index($5, r "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r; }
+# Everything mounted at or below the work folder, deepest first.
+mounts_below() { awk -v r="$work" '$5 == r || index($5, r "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r; }
 cleanup() {
   set +e
   # Processes still running inside the root keep its mounts busy.
@@ -91,12 +92,19 @@ cleanup() {
     echo "test-fresh: still mounted below $root, left in place:" >&2; mounts_below >&2
   else
     local t=$SECONDS
-    rm -rf --one-file-system "$work"
+    rm -rf --one-file-system "$work"  # an empty mount point when the root was in memory
     say "root removed in $((SECONDS - t)) s"
   fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
+
+# The root lives in memory unless FRESH_TMPFS=0: dpkg's many syncs and the
+# removal afterwards cost minutes on a busy disk, and unmounting it is
+# throwing it away. It needs some 3 GiB.
+if [ "${FRESH_TMPFS:-1}" != 0 ]; then
+  mount -t tmpfs -o "size=${FRESH_TMPFS_SIZE:-8G},mode=0755" velkarn3-fresh "$work"
+fi
 
 say "suite $suite from $mirror, in $work"
 say "run command: $run_command"
