@@ -1,6 +1,6 @@
 #include "app/Unit1.h"
 
-#include "toolkit/ChartAxis.h"
+#include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/DropDownOnKey.h"
 #include "toolkit/MaskEdit.h"
@@ -8,23 +8,16 @@
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
-#include <QAreaSeries>
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGraphicsSimpleTextItem>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineSeries>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
-#include <QValueAxis>
 
 #include <cstdlib>
 
@@ -59,14 +52,6 @@ QScrollBar* MakeScrollBar(Qt::Orientation o, QRect place, int min, int max, int 
     s->setSingleStep(1);
     s->setPageStep(1);
     return s;
-}
-
-QFont ChartFont(int pixels, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
 }
 
 class WindowPrompt : public common::UserPrompt {
@@ -177,63 +162,17 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateChart() {
-    Chart1Chart = new QChart();
-    Chart1Chart->legend()->hide();
-    Chart1Chart->setBackgroundVisible(false);
-    Chart1Chart->setPlotAreaBackgroundVisible(false);
-    Chart1Chart->setMargins(QMargins(0, 0, 0, 0));
-    Chart1Chart->setAnimationOptions(QChart::NoAnimation);
-
-    Chart1 = new QChartView(Chart1Chart, this);
+    Chart1 = new toolkit::Chart(this);
     Chart1->setGeometry(56, 0, 673, 425);
-    Chart1->setFrameShape(QFrame::NoFrame);
-    Chart1->setBackgroundBrush(kChartBackground);
-    Chart1->setRenderHint(QPainter::Antialiasing, false);
-    Chart1->setFocusPolicy(Qt::NoFocus);
-    Chart1->setMouseTracking(true);
-    Chart1->viewport()->setMouseTracking(true);
-    Chart1->viewport()->installEventFilter(this);
-
-    auto* bottom = new QValueAxis();
-    bottom->setLabelFormat(QStringLiteral("%i"));
-    bottom->setLabelsBrush(Qt::white);
-    bottom->setLabelsFont(ChartFont(11, false));
-    bottom->setLinePenColor(Qt::white);
-    bottom->setGridLinePen(QPen(QColor(128, 128, 128), 1, Qt::DashLine));
-    bottom->setMinorTickCount(0);
-    auto* left = new QValueAxis();
-    left->setLabelFormat(QStringLiteral("%i"));
-    left->setLabelsBrush(Qt::white);
-    left->setLabelsFont(ChartFont(11, false));
-    left->setLinePen(QPen(Qt::white, 1, Qt::DotLine));
-    left->setGridLinePen(QPen(QColor(128, 128, 128), 1, Qt::DotLine));
-    left->setMinorTickCount(0);
-    Chart1Chart->addAxis(bottom, Qt::AlignBottom);
-    Chart1Chart->addAxis(left, Qt::AlignLeft);
-    BottomAxis = std::make_unique<toolkit::ChartAxis>(bottom, 100, 228);
-    LeftAxis = std::make_unique<toolkit::ChartAxis>(left, 0, 255);
-
-    Series1 = new QLineSeries();
-    Series1->setPen(QPen(kTraceColour, 1));
-    Series2Upper = new QLineSeries(Chart1Chart);
-    Series2Lower = new QLineSeries(Chart1Chart);
-    Series2 = new QAreaSeries(Series2Upper, Series2Lower);
-    Series2->setBrush(kTraceColour);
-    Series2->setPen(Qt::NoPen);
-    for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(Series1), static_cast<QAbstractSeries*>(Series2)}) {
-        Chart1Chart->addSeries(s);
-        s->attachAxis(bottom);
-        s->attachAxis(left);
-    }
-    // A fixed plot area: x 33..673 and y 35..395 of the chart, where the
-    // mouse read-out expects it. With a fixed plot area the chart paints
-    // neither its background nor its title: the view paints the background
-    // and the title is an item of its own.
-    Chart1Chart->setPlotArea(QRectF(33, 35, 640, 360));
-    Chart1Title = new QGraphicsSimpleTextItem(QStringLiteral("СПЕКТР"), Chart1Chart);
-    Chart1Title->setFont(ChartFont(15, true));
-    Chart1Title->setBrush(Qt::white);
-    Chart1Title->setPos((673 - Chart1Title->boundingRect().width()) / 2, 10);
+    Chart1->setBackgroundColour(kChartBackground);
+    Chart1->setTitle(QStringLiteral("СПЕКТР"));
+    BottomAxis = &Chart1->bottomAxis();
+    LeftAxis = &Chart1->leftAxis();
+    Series1 = Chart1->addSeries(toolkit::ChartSeries::Style::Line, kTraceColour);
+    Series2 = Chart1->addSeries(toolkit::ChartSeries::Style::Area, kTraceColour);
+    connect(Chart1, &toolkit::Chart::mouseMoved, this, [this](Qt::KeyboardModifiers shift, int x, int y) {
+        toolkit::guarded([&] { Chart1MouseMove(Chart1, shift, x, y); });
+    });
 
     Label10 = MakeLabel(QStringLiteral("dBuV"), 8, 8, Chart1);
     Label10->setStyleSheet(QStringLiteral("QLabel { color: white; background: black; font-weight: bold; }"));
@@ -377,15 +316,6 @@ void TForm1::showEvent(QShowEvent* e) {
     }
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Chart1->viewport() && event->type() == QEvent::MouseMove) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        const QPoint p = me->position().toPoint();
-        toolkit::guarded([&] { Chart1MouseMove(Chart1, me->modifiers(), p.x(), p.y()); });
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 // ---- The panorama: sweep ----
 
 void TForm1::ButtonRead_PANOClick(QObject*) {
@@ -406,7 +336,8 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
 }
 
 // Both series are refilled in one update each: the chosen one gets the trace,
-// the other is emptied.
+// the other is emptied (both with no style chosen). The area fills down to
+// the plot's bottom by itself, whatever the unit.
 void TForm1::DrawSweep() {
     const double axisMin = BottomAxis->minimum();
     points_.resize(panorama::kSamples);
@@ -414,18 +345,9 @@ void TForm1::DrawSweep() {
         points_[i] = QPointF(panorama::SampleX(axisMin, i, PanoStep), panorama::Level(frame_[i], PanoOpor, PanoKoef));
     const int style = RadioGroupStyle->itemIndex();
     if (style == 0) Series1->replace(points_);
-    else if (Series1->count() > 0) Series1->clear();
-    if (style == 1) {
-        // The area reaches down past the plot's bottom whatever the unit.
-        const QList<QPointF> floor{{points_.first().x(), -1000}, {points_.last().x(), -1000}};
-        if (floorPoints_ != floor) {
-            floorPoints_ = floor;
-            Series2Lower->replace(floorPoints_);
-        }
-        Series2Upper->replace(points_);
-    } else if (Series2Upper->count() > 0) {
-        Series2Upper->clear();
-    }
+    else Series1->clear();
+    if (style == 1) Series2->replace(points_);
+    else Series2->clear();
 }
 
 void TForm1::CheckBoxAP4Click(QObject*) {

@@ -15,15 +15,10 @@
 #include <cstdint>
 #include <memory>
 
-class QAreaSeries;
-class QChart;
-class QChartView;
 class QCheckBox;
 class QComboBox;
-class QGraphicsSimpleTextItem;
 class QGroupBox;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QScrollBar;
 class QSlider;
@@ -31,7 +26,9 @@ class QTimer;
 class QToolButton;
 
 namespace toolkit {
+class Chart;
 class ChartAxis;
+class ChartSeries;
 class MaskEdit;
 class RadioGroup;
 class SpinEdit;
@@ -46,15 +43,11 @@ public:
     ~TForm1() override;
 
     // Group A: the panorama area.
-    QChartView* Chart1;
-    QChart* Chart1Chart;
-    QLineSeries* Series1;       // line trace
-    QAreaSeries* Series2;       // filled trace
-    QLineSeries* Series2Upper;  // the area's upper edge: the trace
-    QLineSeries* Series2Lower;  // the area's lower edge: below the plot
-    std::unique_ptr<toolkit::ChartAxis> LeftAxis;    // level
-    std::unique_ptr<toolkit::ChartAxis> BottomAxis;  // frequency
-    QGraphicsSimpleTextItem* Chart1Title;
+    toolkit::Chart* Chart1;
+    toolkit::ChartSeries* Series1;  // line trace
+    toolkit::ChartSeries* Series2;  // filled trace
+    toolkit::ChartAxis* LeftAxis;    // level, owned by Chart1
+    toolkit::ChartAxis* BottomAxis;  // frequency, owned by Chart1
     QLabel* Label10;
     QLabel* Label9;
     QLabel* LabelDEMO;
@@ -155,7 +148,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
@@ -170,7 +162,6 @@ private:
 
     panorama::SweepFrame frame_{};
     QList<QPointF> points_;
-    QList<QPointF> floorPoints_;
     bool centred_ = false;
 };
 

@@ -1,9 +1,11 @@
 // The 25 ms panorama tick against the simulated meter, in CPU time per tick:
 // the USB cycle alone (rescan, open, sweep, close), the level conversion and
 // chart update alone, the repaint that follows, and the whole tick, for the
-// line and for the area style; then the ticks per second that the window's
-// own 25 ms timer reaches under the real event loop.
-//   bench_panorama [seconds of the timed run, default 10] [ticks per run, default 1000]
+// line and for the area style; then, for each style, the CPU used and the
+// ticks per second reached under the window's own 25 ms timer in the real
+// event loop (the least loaded of several runs).
+//   bench_panorama [seconds of a timed run, default 10] [ticks per measurement, default 1000]
+//                  [timed runs per style, default 3]
 #include "app/Unit1.h"
 #include "panorama/Panorama.h"
 #include "sim/Sim.h"
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
     const int timedSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     toolkit::Application app(argc, argv);
     const int kTicks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
+    const int timedRuns = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     constexpr int kRepeats = 5;
 
     sim::ResetToDemo();
@@ -76,29 +79,46 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents();
             sim::ClearLog();
         });
-        Row("level conversion and chart update", draw, "  (target < 1000 us)");
+        Row("level conversion and chart update", draw);
         Row("repaint of the window that follows", paint);
-        Row("whole tick with its repaint", whole, "  (the timer's period is 25000 us)");
+        Row("whole tick with its repaint", whole, style == 0 ? "  (target <= 100 us)" : "  (target <= 300 us)");
     }
 
-    // The window's own timer under the real event loop, area style (the
-    // start-up style), the panorama on.
-    form.RadioGroupStyle->setItemIndex(1);
+    // The window's own timer under the real event loop, the panorama on, in
+    // each style; the run with the least CPU is the least disturbed by the
+    // rest of the machine.
     long ticks = 0;
     QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
     QObject::connect(form.Timer1, &QTimer::timeout, [] { sim::ClearLog(); });
-    QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
-    QElapsedTimer wall;
-    const double cpu0 = CpuSeconds();
-    wall.start();
-    form.Timer1->start();
-    form.Timer2->start();
-    QCoreApplication::exec();
-    const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-    const double cpu = CpuSeconds() - cpu0;
-    std::printf("window timer (%d ms) under the event loop for %.1f s: %ld ticks, %.2f ticks/s "
-                "(target >= 39, ceiling 40)\n  CPU %.1f %% of the time, %.0f us per tick with the loop's own work\n",
-                form.Timer1->interval(), seconds, ticks, static_cast<double>(ticks) / seconds,
-                100.0 * cpu / seconds, ticks > 0 ? cpu * 1e6 / static_cast<double>(ticks) : 0.0);
+    for (int style : {0, 1}) {
+        form.RadioGroupStyle->setItemIndex(style);
+        double bestCpu = 1e9, bestRate = 0, lowestRate = 1e9, bestPerTick = 0;
+        for (int run = 0; run < timedRuns; ++run) {
+            ticks = 0;
+            QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
+            QElapsedTimer wall;
+            const double cpu0 = CpuSeconds();
+            wall.start();
+            form.Timer1->start();
+            form.Timer2->start();
+            QCoreApplication::exec();
+            form.Timer1->stop();
+            form.Timer2->stop();
+            const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+            const double cpu = (CpuSeconds() - cpu0) / seconds;
+            const double rate = static_cast<double>(ticks) / seconds;
+            lowestRate = std::min(lowestRate, rate);
+            if (cpu < bestCpu) {
+                bestCpu = cpu;
+                bestRate = rate;
+                bestPerTick = ticks > 0 ? cpu * seconds * 1e6 / static_cast<double>(ticks) : 0.0;
+            }
+        }
+        std::printf("window timer (%d ms), %s style, best of %d runs of %d s: CPU %.2f %% of a core "
+                    "(target <= 2 %%), %.0f us a tick with the loop's own work\n"
+                    "  %.2f ticks/s in that run, %.2f the lowest of all runs (target >= 39.5, ceiling 40)\n",
+                    form.Timer1->interval(), style == 0 ? "line" : "area", timedRuns, timedSeconds,
+                    100.0 * bestCpu, bestPerTick, bestRate, lowestRate);
+    }
     return 0;
 }

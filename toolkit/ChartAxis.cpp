@@ -1,7 +1,6 @@
 #include "toolkit/ChartAxis.h"
 
-#include <QValueAxis>
-
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -11,7 +10,7 @@ namespace {
 // A tick interval of 1, 2 or 5 times a power of ten that gives at most
 // `most` intervals over the span.
 double NiceInterval(double span, int most) {
-    if (span <= 0) return 1;
+    if (!(span > 0) || most < 1) return 1;
     double raw = span / most;
     double p = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0, 10.0})
@@ -19,32 +18,59 @@ double NiceInterval(double span, int most) {
     return 10 * p;
 }
 
+void RequireFinite(double value) {
+    if (!std::isfinite(value)) throw std::invalid_argument("Axis limit must be a finite number");
+}
+
 }  // namespace
 
-ChartAxis::ChartAxis(QValueAxis* axis, double minimum, double maximum)
-    : axis_(axis), min_(minimum), max_(maximum) {
-    if (axis_) axis_->setTickType(QValueAxis::TicksDynamic);
-    apply();
+ChartAxis::ChartAxis(double minimum, double maximum, int maxIntervals)
+    : min_(minimum), max_(maximum), maxIntervals_(std::max(1, maxIntervals)) {
+    RequireFinite(minimum);
+    RequireFinite(maximum);
+    if (minimum > maximum) throw std::logic_error("Axis minimum value must be <= maximum");
 }
 
 void ChartAxis::setMinimum(double value) {
+    RequireFinite(value);
     if (value > max_) throw std::logic_error("Axis minimum value must be <= maximum");
+    if (value == min_) return;
     min_ = value;
-    apply();
+    changed();
 }
 
 void ChartAxis::setMaximum(double value) {
+    RequireFinite(value);
     if (value < min_) throw std::logic_error("Axis maximum value must be >= minimum");
+    if (value == max_) return;
     max_ = value;
-    apply();
+    changed();
 }
 
-void ChartAxis::apply() {
-    if (!axis_) return;
-    const double interval = NiceInterval(max_ - min_, 12);
-    axis_->setTickAnchor(std::ceil(min_ / interval) * interval);
-    axis_->setTickInterval(interval);
-    axis_->setRange(min_, max_);
+double ChartAxis::tickInterval() const { return NiceInterval(max_ - min_, maxIntervals_); }
+
+double ChartAxis::tickAnchor() const {
+    const double interval = tickInterval();
+    return std::ceil(min_ / interval) * interval;
+}
+
+std::vector<double> ChartAxis::ticks() const {
+    std::vector<double> out;
+    if (!(max_ > min_)) return out;
+    const double interval = tickInterval();
+    const double anchor = tickAnchor();
+    // Counted, not accumulated, so that no rounding drift adds or drops a
+    // tick; never more than the interval count allows.
+    for (int k = 0; k <= maxIntervals_ + 1; ++k) {
+        const double v = anchor + k * interval;
+        if (v > max_ + interval * 1e-9) break;
+        out.push_back(v);
+    }
+    return out;
+}
+
+void ChartAxis::changed() {
+    if (onChange_) onChange_();
 }
 
 }  // namespace toolkit

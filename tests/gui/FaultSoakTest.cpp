@@ -17,14 +17,13 @@
 #include "panorama/Panorama.h"
 #include "settings/Editor.h"
 #include "settings/Exchange.h"
+#include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
-#include <QAreaSeries>
 #include <QCheckBox>
-#include <QLineSeries>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -284,7 +283,7 @@ protected:
         const int handlesBefore = sim::OpenHandles();
         const bool on = f.SpeedButton1->isChecked();
         const int style = f.RadioGroupStyle->itemIndex();
-        const QList<QPointF> line = f.Series1->points(), area = f.Series2Upper->points();
+        const QList<QPointF> line = f.Series1->points(), area = f.Series2->points();
 
         f.ButtonRead_PANOClick();
         ++ticks;
@@ -295,7 +294,7 @@ protected:
         const sim::Transfer* t = log.size() > logBefore ? &log.back() : nullptr;
         if (!on || t == nullptr) {
             EXPECT_EQ(f.Series1->points(), line);
-            EXPECT_EQ(f.Series2Upper->points(), area);
+            EXPECT_EQ(f.Series2->points(), area);
         }
         if (on) {
             ASSERT_EQ(f.SettingsBuf, before);
@@ -304,8 +303,8 @@ protected:
             // The trace is the frame as it arrived, missing samples read 0.
             panorama::SweepFrame frame{};
             std::copy_n(t->dataIn.begin(), std::min<std::size_t>(t->dataIn.size(), frame.size()), frame.begin());
-            QLineSeries* drawn = style == 0 ? f.Series1 : f.Series2Upper;
-            QLineSeries* other = style == 0 ? f.Series2Upper : f.Series1;
+            toolkit::ChartSeries* drawn = style == 0 ? f.Series1 : f.Series2;
+            toolkit::ChartSeries* other = style == 0 ? f.Series2 : f.Series1;
             ASSERT_EQ(drawn->count(), panorama::kSamples);
             EXPECT_EQ(other->count(), 0);
             for (int i = 0; i < panorama::kSamples; ++i)

@@ -1,17 +1,15 @@
 #include "Fixture.h"
 
-#include "toolkit/ChartAxis.h"
+#include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"
 #include "toolkit/StringGrid.h"
 
-#include <QAreaSeries>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
-#include <QLineSeries>
-#include <QChartView>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
@@ -20,8 +18,8 @@
 using PanoramaWindow = WindowTest;
 
 namespace {
-double Min(const std::unique_ptr<toolkit::ChartAxis>& a) { return a->minimum(); }
-double Max(const std::unique_ptr<toolkit::ChartAxis>& a) { return a->maximum(); }
+double Min(const toolkit::ChartAxis* a) { return a->minimum(); }
+double Max(const toolkit::ChartAxis* a) { return a->maximum(); }
 }  // namespace
 
 TEST_F(PanoramaWindow, StartsInTheStatedState) {
@@ -91,20 +89,18 @@ TEST_F(PanoramaWindow, SweepTickSendsTheWordsAndDrawsOneTrace) {
     EXPECT_EQ(f.LabelKoef->text(), "Коэф 0,4300");
 
     // The fill style draws into the area series only.
-    ASSERT_EQ(f.Series2Upper->count(), 128);
+    ASSERT_EQ(f.Series2->count(), 128);
     EXPECT_EQ(f.Series1->count(), 0);
-    EXPECT_EQ(f.Series2Upper->at(0).x(), 11540);
-    EXPECT_EQ(f.Series2Upper->at(127).x(), 11550 + 1260);
+    EXPECT_EQ(f.Series2->at(0).x(), 11540);
+    EXPECT_EQ(f.Series2->at(127).x(), 11550 + 1260);
     for (int i = 0; i < 128; ++i)
-        ASSERT_FLOAT_EQ(f.Series2Upper->at(i).y(), (t.dataIn[i] - 9) * 0.43f) << i;
-    // The area's lower edge lies below every level the axis can show.
-    for (const QPointF& p : f.Series2Lower->points()) EXPECT_LE(p.y(), -1000);
+        ASSERT_FLOAT_EQ(f.Series2->at(i).y(), (t.dataIn[i] - 9) * 0.43f) << i;
 
     // Line style and dBm: the other series, levels shifted; no meter: the trace stays.
     f.RadioGroupStyle->setItemIndex(0);
     f.RadioGroupEdin->setItemIndex(1);
     f.ButtonRead_PANOClick();
-    EXPECT_EQ(f.Series2Upper->count(), 0);
+    EXPECT_EQ(f.Series2->count(), 0);
     ASSERT_EQ(f.Series1->count(), 128);
     EXPECT_EQ(f.Label10->text(), "dBm");
     EXPECT_EQ(f.PanoOpor, 261);
@@ -124,7 +120,7 @@ TEST_F(PanoramaWindow, IdleTickFillsTheSettingsBufferWithoutTouchingTheGrid) {
     EXPECT_EQ(sim::Log()[0].kind, sim::Kind::Idle);
     EXPECT_EQ(f.SettingsBuf, sim::DemoSettings());
     EXPECT_TRUE(f.StringGrid1->cell(0, 1).isEmpty());
-    EXPECT_EQ(f.Series2Upper->count(), 0);
+    EXPECT_EQ(f.Series2->count(), 0);
 }
 
 TEST_F(PanoramaWindow, TimerTicksLeaveNoHandleOpenWithOrWithoutAMeter) {
@@ -258,21 +254,68 @@ TEST_F(PanoramaWindow, MouseReadoutOverTheChart) {
     TForm1& f = *form;
     f.show();
     EXPECT_EQ(f.Label9->text(), "xxx");
-    QTest::mouseMove(f.Chart1->viewport(), QPoint(133, 215));
+    QTest::mouseMove(f.Chart1, QPoint(133, 215));
     EXPECT_EQ(f.Label9->text(), "85    11750 МГц  H    ПЧ 1150 МГц ");
     f.RadioGroupPol->setItemIndex(1);
-    QTest::mouseMove(f.Chart1->viewport(), QPoint(33, 395));
+    QTest::mouseMove(f.Chart1, QPoint(33, 395));
     EXPECT_EQ(f.Label9->text(), "45    11550 МГц  V    ПЧ 950 МГц ");
+}
+
+// What a tick draws lies where the read-out reads it: sample i in column
+// 33 + 5 (i - 1), at the row its level gives, in both styles and both units;
+// pointing at it prints its frequency and (to the pixel) its level.
+TEST_F(PanoramaWindow, TheTraceIsDrawnWhereTheReadoutReadsIt) {
+    TForm1& f = *form;
+    f.show();
+    f.SpeedButton1->click();
+    const QColor trace(255, 255, 128);
+    for (int unit : {0, 1}) {
+        for (int style : {0, 1}) {
+            f.RadioGroupEdin->setItemIndex(unit);
+            f.RadioGroupStyle->setItemIndex(style);
+            f.ButtonRead_PANOClick();
+            const toolkit::ChartSeries* s = style == 0 ? f.Series1 : f.Series2;
+            ASSERT_EQ(s->count(), 128);
+            const QImage img = f.Chart1->grab().toImage();
+            const double lo = Min(f.LeftAxis), span = Max(f.LeftAxis) - lo;
+            const auto row = [&](int i) { return 395 - (s->at(i).y() - lo) * 360 / span; };
+            int checked = 0;
+            for (int i = 1; i < 127; ++i) {
+                const int x = 33 + 5 * (i - 1);
+                const double y = row(i);
+                if (y < 37 || y > 393) continue;
+                int top = -1;
+                for (int r = 35; r < 395 && top < 0; ++r)
+                    if (img.pixelColor(x, r) == trace) top = r;
+                ASSERT_GE(top, 0) << "unit " << unit << " style " << style << " sample " << i;
+                if (style == 0) {
+                    EXPECT_TRUE(img.pixelColor(x, int(y)) == trace || img.pixelColor(x, int(y) + 1) == trace ||
+                                img.pixelColor(x, int(y) - 1) == trace) << i;
+                } else {
+                    // The column's top lies on the line towards the next sample, and
+                    // the fill goes down to the plot's bottom.
+                    EXPECT_GE(top, std::min(y, row(i + 1)) - 1) << i;
+                    EXPECT_LE(top, std::max(y, row(i + 1)) + 1) << i;
+                    for (int r = top; r < 395; ++r) ASSERT_EQ(img.pixelColor(x, r), trace) << i << "," << r;
+                }
+                QTest::mouseMove(f.Chart1, QPoint(x, int(std::lround(y))));
+                const QStringList parts = f.Label9->text().split(' ', Qt::SkipEmptyParts);
+                ASSERT_GE(parts.size(), 2);
+                EXPECT_NEAR(parts[0].toInt(), s->at(i).y(), span / 360 + 1) << i;
+                EXPECT_EQ(parts[1].toInt(), s->at(i).x()) << i;
+                ++checked;
+            }
+            EXPECT_GT(checked, 60) << "unit " << unit << " style " << style;
+        }
+    }
 }
 
 TEST_F(PanoramaWindow, ThePlotAreaIsWhereTheReadoutExpectsIt) {
     TForm1& f = *form;
-    f.show();
-    QCoreApplication::processEvents();
-    const QRectF plot = f.Chart1Chart->plotArea();
-    EXPECT_EQ(plot, QRectF(33, 35, 640, 360));
+    EXPECT_EQ(f.Chart1->geometry(), QRect(56, 0, 673, 425));
+    EXPECT_EQ(f.Chart1->plotRect(), QRect(33, 35, 640, 360));
     // The axis minimum maps to the plot's left edge and bottom.
-    const QPointF p = f.Chart1Chart->mapToPosition(QPointF(Min(f.BottomAxis), Min(f.LeftAxis)), f.Series1);
+    const QPointF p = f.Chart1->mapToPosition(QPointF(Min(f.BottomAxis), Min(f.LeftAxis)));
     EXPECT_NEAR(p.x(), 33, 0.5);
     EXPECT_NEAR(p.y(), 395, 0.5);
 }

@@ -1,0 +1,277 @@
+// The chart on its own: axes and their ticks, series, what is drawn where,
+// what a trace change repaints, and the pointer's position.
+#include "toolkit/Chart.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using toolkit::Chart;
+using toolkit::ChartAxis;
+using toolkit::ChartSeries;
+
+namespace {
+
+const QColor kTrace(255, 255, 128);
+
+bool IsTrace(const QImage& image, int x, int y) { return image.pixelColor(x, y) == kTrace; }
+
+// 128 samples at x = min + (i - 1) * step, as the sweep places them.
+QList<QPointF> Samples(const ChartAxis& bottom, double step, const std::vector<double>& levels) {
+    QList<QPointF> out;
+    for (size_t i = 0; i < levels.size(); ++i) out << QPointF(bottom.minimum() + (double(i) - 1) * step, levels[i]);
+    return out;
+}
+
+// A chart as the window sets it up: 673 x 425, frequency axis over 128
+// steps, level axis from `levelMin` over `levelSpan`.
+struct WindowChart {
+    Chart chart;
+    ChartSeries* line;
+    ChartSeries* area;
+    double step;
+    WindowChart(double start, double step_, double levelMin, double levelSpan) : step(step_) {
+        chart.resize(673, 425);
+        chart.bottomAxis().setMinimum(0);
+        chart.bottomAxis().setMaximum(start + 128 * step);
+        chart.bottomAxis().setMinimum(start);
+        chart.leftAxis().setMinimum(-1000);
+        chart.leftAxis().setMaximum(levelMin + levelSpan);
+        chart.leftAxis().setMinimum(levelMin);
+        line = chart.addSeries(ChartSeries::Style::Line, kTrace);
+        area = chart.addSeries(ChartSeries::Style::Area, kTrace);
+    }
+    // The row at which a level lies, by the read-out's own scale.
+    double Row(double level) const {
+        const ChartAxis& a = chart.leftAxis();
+        return 395 - (level - a.minimum()) * 360 / (a.maximum() - a.minimum());
+    }
+    QImage Image() { return chart.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+}  // namespace
+
+TEST(ToolkitChartAxis, TicksKeepLabelsApartAtRoundValues) {
+    struct Case {
+        double min, max;
+        std::vector<double> ticks;
+    };
+    const Case cases[] = {
+        {45, 125, {50, 60, 70, 80, 90, 100, 110, 120}},                              // dBuV at start
+        {-75, 5, {-70, -60, -50, -40, -30, -20, -10, 0}},                             // dBm
+        {70, 90, {70, 72, 74, 76, 78, 80, 82, 84, 86, 88, 90}},                       // narrowest level span
+        {11550, 12830, {11600, 11800, 12000, 12200, 12400, 12600, 12800}},           // step 10
+        {11550, 11678, {11560, 11580, 11600, 11620, 11640, 11660}},                  // step 1
+        {0, 255, {0, 50, 100, 150, 200, 250}},                                       // design values
+    };
+    for (const Case& c : cases) {
+        ChartAxis axis(c.min, c.max);
+        EXPECT_EQ(axis.ticks(), c.ticks) << c.min << ".." << c.max;
+    }
+    // An empty range has no ticks; a range of one value refuses nothing.
+    ChartAxis point(5, 5);
+    EXPECT_TRUE(point.ticks().empty());
+    EXPECT_THROW(ChartAxis(6, 5), std::exception);
+}
+
+TEST(ToolkitChart, SeriesReplaceKeepsXAscendingAndEqualXInOrder) {
+    Chart chart;
+    ChartSeries* s = chart.addSeries(ChartSeries::Style::Line, kTrace);
+    s->replace({{3, 1}, {1, 2}, {2, 3}, {1, 4}});
+    ASSERT_EQ(s->count(), 4);
+    EXPECT_EQ(s->points(), (QList<QPointF>{{1, 2}, {1, 4}, {2, 3}, {3, 1}}));
+    EXPECT_EQ(s->at(3), QPointF(3, 1));
+    s->replace({{5, 5}});
+    EXPECT_EQ(s->points(), QList<QPointF>{QPointF(5, 5)});
+    s->clear();
+    EXPECT_EQ(s->count(), 0);
+    // Series are kept in the order they were added.
+    ChartSeries* t = chart.addSeries(ChartSeries::Style::Area, Qt::red);
+    ASSERT_EQ(chart.seriesCount(), 2);
+    EXPECT_EQ(chart.series(0), s);
+    EXPECT_EQ(chart.series(1), t);
+    EXPECT_EQ(t->colour(), QColor(Qt::red));
+}
+
+// Sample i at x = 33 + 5 (i - 1), at the row its level gives on the level
+// axis, in both styles and over both units' ranges.
+TEST(ToolkitChart, SamplesAreDrawnWhereTheReadoutPutsThem) {
+    for (double levelMin : {45.0, -75.0}) {
+        for (int i : {1, 2, 40, 64, 127}) {
+            WindowChart s(11550, 10, levelMin, 80);
+            std::vector<double> levels(128, levelMin + 20);
+            const double spike = levelMin + 60;
+            levels[size_t(i)] = spike;
+            const int x = 33 + 5 * (i - 1);
+            const int spikeRow = int(std::floor(s.Row(spike)));
+            const int flatRow = int(std::floor(s.Row(levelMin + 20)));
+
+            s.line->replace(Samples(s.chart.bottomAxis(), s.step, levels));
+            QImage img = s.Image();
+            // The apex: the highest lit pixel, in the sample's column.
+            int top = 425, topX = -1;
+            for (int y = 35; y < 395 && topX < 0; ++y)
+                for (int c = 33; c < 673; ++c)
+                    if (IsTrace(img, c, y)) { top = y, topX = c; break; }
+            EXPECT_EQ(topX, x) << "line, sample " << i << ", levels from " << levelMin;
+            EXPECT_NEAR(top, spikeRow, 1) << i;
+            // The flat part lies on its row, away from the spike.
+            EXPECT_TRUE(IsTrace(img, i < 64 ? 33 + 5 * 100 : 33 + 5 * 10, flatRow)) << i;
+            for (int y = 35; y < 395; ++y) ASSERT_FALSE(IsTrace(img, 665, y)) << "nothing beyond the last sample";
+
+            s.line->clear();
+            s.area->replace(Samples(s.chart.bottomAxis(), s.step, levels));
+            img = s.Image();
+            // The fill reaches the plot's bottom under the trace, and not below it.
+            for (int c = 33; c < 663; ++c) {
+                ASSERT_TRUE(IsTrace(img, c, 394)) << c;
+                ASSERT_FALSE(IsTrace(img, c, 396)) << c;
+            }
+            EXPECT_FALSE(IsTrace(img, 664, 394)) << "nothing beyond the last sample";
+            // Around the spike the columns either side of its x are the highest.
+            const auto columnTop = [&](int c) {
+                for (int y = 35; y < 395; ++y)
+                    if (IsTrace(img, c, y)) return y;
+                return 395;
+            };
+            // Pixel centres lie half a pixel either side of the sample: a
+            // tenth of the way down its 5-pixel slopes.
+            const int apex = std::min(columnTop(std::max(33, x - 1)), columnTop(x));
+            EXPECT_NEAR(apex, spikeRow + (flatRow - spikeRow) / 10.0, 1) << i;
+            EXPECT_NEAR(columnTop(x + 30 < 663 ? x + 30 : x - 30), s.Row(levelMin + 20), 1) << i;
+        }
+    }
+}
+
+// The area is the aliased fill of the polygon under the line: the same pixels
+// as a polygon fill, but for rare rounding where an edge passes within a hair
+// of a pixel centre, and then only on the column's top edge.
+TEST(ToolkitChart, AreaMatchesAPolygonFill) {
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<double> level(30, 140);  // also beyond both ends of 45..125
+    for (int run = 0; run < 10; ++run) {
+        WindowChart s(11550, 1 + run % 10, 45, 80);
+        std::vector<double> levels(128);
+        for (double& l : levels) l = level(rng);
+        s.area->replace(Samples(s.chart.bottomAxis(), s.step, levels));
+        const QImage drawn = s.Image();
+
+        s.area->clear();
+        QImage expected = s.Image();
+        QPainter p(&expected);
+        p.setClipRect(Chart::kPlotRect);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kTrace);
+        QPolygonF poly;
+        for (const QPointF& v : Samples(s.chart.bottomAxis(), s.step, levels)) poly << s.chart.mapToPosition(v);
+        poly << QPointF(poly.last().x(), 400) << QPointF(poly.first().x(), 400);
+        p.drawPolygon(poly);
+        p.end();
+
+        int differ = 0, filled = 0;
+        for (int y = 35; y < 395; ++y)
+            for (int x = 33; x < 673; ++x) {
+                filled += IsTrace(expected, x, y);
+                if (IsTrace(expected, x, y) == IsTrace(drawn, x, y)) continue;
+                ++differ;
+                const bool above = y > 35 && IsTrace(expected, x, y - 1);
+                const bool below = y == 394 || IsTrace(expected, x, y + 1);
+                ASSERT_TRUE(!above && below) << x << "," << y;
+            }
+        EXPECT_GT(filled, 20000);
+        EXPECT_LE(differ, filled / 1000) << "run " << run;
+    }
+}
+
+// A trace change repaints the plot area only and leaves the cached layers;
+// a limit change redraws them.
+TEST(ToolkitChart, ATraceChangeRepaintsOnlyThePlotOverTheCachedLayers) {
+    class Recording : public Chart {
+    public:
+        QList<QRect> painted;
+    protected:
+        void paintEvent(QPaintEvent* e) override {
+            painted << e->rect();
+            Chart::paintEvent(e);
+        }
+    };
+    Recording chart;
+    chart.resize(673, 425);
+    ChartSeries* s = chart.addSeries(ChartSeries::Style::Line, kTrace);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    QCoreApplication::processEvents();
+    const qint64 layer = chart.staticLayer().cacheKey();
+    chart.painted.clear();
+
+    s->replace({{120, 100}, {200, 150}});
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(chart.painted.isEmpty());
+    for (const QRect& r : chart.painted) EXPECT_TRUE(Chart::kPlotRect.contains(r)) << r.x() << "," << r.y();
+    EXPECT_EQ(chart.staticLayer().cacheKey(), layer);
+
+    chart.leftAxis().setMaximum(300);
+    EXPECT_NE(chart.staticLayer().cacheKey(), layer);
+}
+
+TEST(ToolkitChart, PointerMovesAreReportedInChartPixels) {
+    Chart chart;
+    chart.resize(673, 425);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    QSignalSpy moves(&chart, &Chart::mouseMoved);
+    QTest::mouseMove(&chart, QPoint(133, 215));
+    QTest::mouseMove(&chart, QPoint(5, 420));
+    ASSERT_EQ(moves.count(), 2);
+    EXPECT_EQ(moves[0][1].toInt(), 133);
+    EXPECT_EQ(moves[0][2].toInt(), 215);
+    EXPECT_EQ(moves[1][1].toInt(), 5);
+    EXPECT_EQ(moves[1][2].toInt(), 420);
+    // Value and position map both ways over the plot area.
+    const QPointF v = chart.mapToValue(QPointF(33 + 320, 35 + 180));
+    EXPECT_DOUBLE_EQ(v.x(), (100 + 228) / 2.0);
+    EXPECT_DOUBLE_EQ(v.y(), 255 / 2.0);
+    EXPECT_EQ(chart.mapToPosition(v), QPointF(353, 215));
+}
+
+// Values no sweep produces (no number, infinities, far outside the axes, a
+// single point, equal x) are drawn as far as they can be, and never crash.
+TEST(ToolkitChart, OddPointsAreDrawnAsFarAsTheyGo) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    WindowChart s(11550, 10, 45, 80);
+    EXPECT_THROW(s.chart.leftAxis().setMaximum(nan), std::exception);
+    EXPECT_THROW(s.chart.bottomAxis().setMinimum(-inf), std::exception);
+    EXPECT_EQ(s.chart.leftAxis().maximum(), 125);
+    EXPECT_EQ(s.chart.bottomAxis().minimum(), 11550);
+
+    const QList<QList<QPointF>> odd = {
+        {{11600, nan}, {11700, 85}, {11800, 85}, {nan, 90}},
+        {{11600, inf}, {11700, -inf}, {11800, 1e300}, {11900, 85}, {12000, 85}},
+        {{11600, 85}},
+        {{11600, 60}, {11600, 100}, {11600, 70}},
+        {{-1e300, 85}, {1e300, 85}},
+    };
+    for (ChartSeries* series : {s.line, s.area}) {
+        for (const QList<QPointF>& pts : odd) {
+            series->replace(pts);
+            ASSERT_EQ(series->count(), pts.size());
+            const QImage img = s.Image();
+            EXPECT_EQ(img.size(), QSize(673, 425));
+        }
+        // A point without a number breaks the line, the rest is drawn.
+        series->replace(odd[0]);
+        const QImage img = s.Image();
+        const int row = int(std::floor(s.Row(85)));
+        bool seen = false;
+        for (int y = row - 1; y <= row + 1; ++y) seen = seen || IsTrace(img, 133, y);  // 11750 MHz
+        EXPECT_TRUE(seen) << (series == s.line ? "line" : "area");
+        series->clear();
+    }
+}

@@ -1,0 +1,331 @@
+#include "toolkit/Chart.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace toolkit {
+namespace {
+
+// Design sizes: 673 x 425 chart, 11 px axis labels, 15 px bold title.
+constexpr int kWidth = 673;
+constexpr int kHeight = 425;
+constexpr int kTickLength = 5;     // tick marks and the label padding outside the plot area
+constexpr int kTitleTop = 10;
+const QColor kGridColour(128, 128, 128);
+
+QFont ChartFont(int pixels, bool bold) {
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+// Integer labels: the value truncated toward zero, as a "%i" format shows it.
+QString TickLabel(double v) { return QString::number(static_cast<long long>(v)); }
+
+}  // namespace
+
+// ---- ChartSeries ----
+
+ChartSeries::ChartSeries(Chart* chart, Style style, const QColor& colour)
+    : chart_(chart), style_(style), colour_(colour) {}
+
+void ChartSeries::setColour(const QColor& colour) {
+    if (colour == colour_) return;
+    colour_ = colour;
+    changed();
+}
+
+void ChartSeries::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    changed();
+}
+
+void ChartSeries::replace(const QList<QPointF>& points) {
+    points_ = points;
+    // A point without a number for x sorts last, so that the order stays a
+    // strict one; it is not drawn.
+    const auto key = [](const QPointF& p) { return std::isnan(p.x()) ? HUGE_VAL : p.x(); };
+    const auto byX = [&](const QPointF& a, const QPointF& b) { return key(a) < key(b); };
+    if (!std::is_sorted(points_.cbegin(), points_.cend(), byX))
+        std::stable_sort(points_.begin(), points_.end(), byX);
+    changed();
+}
+
+void ChartSeries::clear() {
+    if (points_.isEmpty()) return;
+    points_.clear();
+    changed();
+}
+
+void ChartSeries::changed() { chart_->updateTrace(); }
+
+// ---- Chart ----
+
+Chart::Chart(QWidget* parent) : QWidget(parent), bottom_(100, 228), left_(0, 255) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+    resize(kWidth, kHeight);
+    bottom_.setOnChange([this] { invalidateStatic(); });
+    left_.setOnChange([this] { invalidateStatic(); });
+}
+
+Chart::~Chart() = default;
+
+ChartSeries* Chart::addSeries(ChartSeries::Style style, const QColor& colour) {
+    series_.push_back(std::unique_ptr<ChartSeries>(new ChartSeries(this, style, colour)));
+    return series_.back().get();
+}
+
+void Chart::setTitle(const QString& title) {
+    if (title == title_) return;
+    title_ = title;
+    invalidateStatic();
+}
+
+void Chart::setBackgroundColour(const QColor& colour) {
+    if (colour == background_) return;
+    background_ = colour;
+    invalidateStatic();
+}
+
+QPointF Chart::mapToPosition(const QPointF& value) const {
+    const QRectF plot(kPlotRect);
+    const double xSpan = bottom_.maximum() - bottom_.minimum();
+    const double ySpan = left_.maximum() - left_.minimum();
+    const double x = xSpan > 0 ? (value.x() - bottom_.minimum()) * plot.width() / xSpan : 0;
+    const double y = ySpan > 0 ? (value.y() - left_.minimum()) * plot.height() / ySpan : 0;
+    return {plot.left() + x, plot.top() + plot.height() - y};
+}
+
+QPointF Chart::mapToValue(const QPointF& position) const {
+    const QRectF plot(kPlotRect);
+    const double xSpan = bottom_.maximum() - bottom_.minimum();
+    const double ySpan = left_.maximum() - left_.minimum();
+    return {bottom_.minimum() + (position.x() - plot.left()) * xSpan / plot.width(),
+            left_.minimum() + (plot.top() + plot.height() - position.y()) * ySpan / plot.height()};
+}
+
+void Chart::invalidateStatic() {
+    staticValid_ = false;
+    update();
+}
+
+void Chart::updateTrace() { update(kPlotRect); }
+
+const QPixmap& Chart::staticLayer() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (!staticValid_ || static_.size() != pixels) {
+        static_ = QPixmap(pixels);
+        static_.setDevicePixelRatio(dpr);
+        QPainter p(&static_);
+        paintStatic(p);
+        staticValid_ = true;
+    }
+    return static_;
+}
+
+void Chart::paintStatic(QPainter& p) const {
+    p.fillRect(QRect(QPoint(0, 0), size()), background_);
+    const QRectF plot(kPlotRect);
+    const double left = plot.left(), right = plot.left() + plot.width();
+    const double top = plot.top(), bottom = plot.top() + plot.height();
+
+    p.setFont(ChartFont(11, false));
+    const QFontMetrics fm(p.font());
+    const QFontMetricsF fmF(p.font());
+
+    const QPen gridDash(kGridColour, 1, Qt::DashLine);
+    const QPen gridDot(kGridColour, 1, Qt::DotLine);
+    const QPen axisLine(Qt::white, 1);
+    const QPen axisDot(Qt::white, 1, Qt::DotLine);
+    const std::vector<double> xTicks = bottom_.ticks(), yTicks = left_.ticks();
+
+    // The grid first, so that the axes lie over it where a tick falls on an
+    // end of the range: dashed for the bottom axis, dotted for the left.
+    p.setPen(gridDash);
+    for (double v : xTicks) {
+        const double x = mapToPosition({v, 0}).x();
+        p.drawLine(QLineF(x, top, x, bottom));
+    }
+    p.setPen(gridDot);
+    for (double v : yTicks) {
+        const double y = mapToPosition({0, v}).y();
+        p.drawLine(QLineF(left, y, right, y));
+    }
+
+    // Bottom axis: white tick marks, labels centred under them, starting at a
+    // whole pixel; the axis line just below the plot's last row.
+    for (double v : xTicks) {
+        const double x = mapToPosition({v, 0}).x();
+        p.setPen(axisLine);
+        p.drawLine(QLineF(x, bottom, x, bottom + kTickLength - 1));
+        const QString text = TickLabel(v);
+        const double lx = std::round(x - fmF.horizontalAdvance(text) / 2.0);
+        p.drawText(QPointF(lx, bottom + kTickLength + fm.ascent()), text);
+    }
+    p.setPen(axisLine);
+    p.drawLine(QLineF(left - 1, bottom, right, bottom));
+
+    // Left axis: dotted tick marks and axis line (left of the plot's first
+    // column), labels right-aligned beside the ticks and centred on them.
+    for (double v : yTicks) {
+        const double y = mapToPosition({0, v}).y();
+        p.setPen(axisDot);
+        p.drawLine(QLineF(left - kTickLength, y, left - 1, y));
+        const QString text = TickLabel(v);
+        const int w = fm.horizontalAdvance(text);
+        const double t = std::floor(y - fm.height() / 2.0);
+        p.setPen(axisLine);
+        p.drawText(QPointF(left - kTickLength - 1 - w, t + fm.ascent()), text);
+    }
+    p.setPen(axisDot);
+    p.drawLine(QLineF(left - 1, top, left - 1, bottom));
+
+    // Title, centred over the chart.
+    if (!title_.isEmpty()) {
+        p.setFont(ChartFont(15, true));
+        const QFontMetricsF tm(p.font());
+        p.setPen(Qt::white);
+        const double x = (width() - tm.horizontalAdvance(title_)) / 2.0;
+        p.drawText(QPointF(x, kTitleTop + tm.ascent()), title_);
+    }
+}
+
+void Chart::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const QRect r = event->rect();
+    const QPixmap& layer = staticLayer();
+    const qreal dpr = layer.devicePixelRatio();
+    p.drawPixmap(QRectF(r), layer, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    const QRect clip = r & kPlotRect;
+    if (clip.isEmpty()) return;
+    p.setClipRect(clip);
+    paintTrace(p);
+}
+
+void Chart::paintTrace(QPainter& p) {
+    for (const auto& s : series_)
+        if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);
+}
+
+// Series are drawn without antialiasing, from the points' exact positions: a
+// line as separate segments, each lit to both its ends so that every vertex
+// (a peak too) shows; an area as the region under the line, down to the
+// plot's bottom whatever the level.
+void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
+    const QList<QPointF>& pts = s.points();
+    const qsizetype n = pts.size();
+    const double x0 = bottom_.minimum(), y0 = left_.minimum();
+    const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
+    const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
+    const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
+    const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
+    // Far outside values are held to a range the rasteriser handles; the clip
+    // to the plot area cuts them anyway.
+    const auto map = [&](const QPointF& v) {
+        return QPointF(std::clamp(left + (v.x() - x0) * sx, -1e6, 1e6),
+                       std::clamp(base - (v.y() - y0) * sy, -1e6, 1e6));
+    };
+    if (s.style() == ChartSeries::Style::Area) {
+        scratch_.resize(n);
+        for (qsizetype i = 0; i < n; ++i) scratch_[i] = map(pts[i]);
+        fillUnder(p, scratch_, s.colour());
+        return;
+    }
+    p.setPen(QPen(s.colour(), 1));
+    p.setBrush(Qt::NoBrush);
+    if (n == 1) {
+        const QPointF only = map(pts[0]);
+        if (!std::isnan(only.x()) && !std::isnan(only.y())) p.drawPoint(only);
+        return;
+    }
+    scratch_.resize(2 * (n - 1));
+    // A point without a number breaks the line.
+    const auto valid = [](const QPointF& q) { return !std::isnan(q.x()) && !std::isnan(q.y()); };
+    int segments = 0;
+    QPointF previous = map(pts[0]);
+    for (qsizetype i = 1; i < n; ++i) {
+        const QPointF current = map(pts[i]);
+        if (valid(previous) && valid(current)) {
+            scratch_[2 * segments] = previous;
+            scratch_[2 * segments + 1] = current;
+            ++segments;
+        }
+        previous = current;
+    }
+    if (segments > 0) p.drawLines(scratch_.constData(), segments);
+}
+
+// Fills the region under a polyline (x ascending) down to the plot's bottom,
+// as an aliased fill of that polygon would: a pixel is filled when its centre
+// lies inside. Each column's top is found where the line crosses the column's
+// centre; the skyline that results is cut into as few rectangles as there
+// are rises in it, so that the fill costs about what its area does.
+void Chart::fillUnder(QPainter& p, const QPolygonF& line, const QColor& colour) {
+    const qsizetype n = line.size();
+    if (n < 2) return;
+    const int plotLeft = kPlotRect.left(), plotTop = kPlotRect.top();
+    const int plotBottom = kPlotRect.top() + kPlotRect.height();  // exclusive
+    const int columns = kPlotRect.width();
+    heights_.assign(static_cast<size_t>(columns) + 1, 0);
+    qsizetype seg = 0;
+    for (int c = 0; c < columns; ++c) {
+        const double cx = plotLeft + c + 0.5;
+        if (cx < line[0].x() || cx >= line[n - 1].x()) continue;
+        while (line[seg + 1].x() <= cx) ++seg;
+        const QPointF a = line[seg], b = line[seg + 1];
+        const double y = a.y() + (cx - a.x()) * (b.y() - a.y()) / (b.x() - a.x());
+        if (std::isnan(y)) continue;  // a point without a number: nothing under it
+        // The first row whose centre lies strictly below the line.
+        const double top = std::clamp(std::floor(y - 0.5) + 1, double(plotTop), double(plotBottom));
+        heights_[static_cast<size_t>(c)] = plotBottom - static_cast<int>(top);
+    }
+    // Histogram decomposition: a stack of open runs with rising heights; a
+    // run is closed (and drawn above the height it stands on) where a lower
+    // column ends it. The extra zero column closes everything.
+    rects_.clear();
+    stack_.clear();
+    for (int c = 0; c <= columns; ++c) {
+        const int h = heights_[static_cast<size_t>(c)];
+        int start = c;
+        while (!stack_.empty() && stack_.back().second > h) {
+            const auto [runStart, runHeight] = stack_.back();
+            stack_.pop_back();
+            const int below = std::max(h, stack_.empty() ? 0 : stack_.back().second);
+            rects_.push_back(QRect(plotLeft + runStart, plotBottom - runHeight, c - runStart, runHeight - below));
+            start = runStart;
+        }
+        if (h > 0 && (stack_.empty() || stack_.back().second < h)) stack_.emplace_back(start, h);
+    }
+    if (rects_.empty()) return;
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRects(rects_.data(), static_cast<int>(rects_.size()));
+}
+
+void Chart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    staticValid_ = false;
+}
+
+void Chart::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    emit mouseMoved(event->modifiers(), pos.x(), pos.y());
+    QWidget::mouseMoveEvent(event);
+}
+
+}  // namespace toolkit

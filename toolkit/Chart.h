@@ -1,0 +1,135 @@
+// The spectrum chart: a plain widget with a fixed plot area, a bottom
+// (frequency) and a left (level) axis, and any number of series drawn in the
+// order they were added.
+//
+// Drawing is split in two layers. The static one (background, grid, axes,
+// their labels, the title) is drawn once into a cached pixmap and drawn again
+// only when an axis limit, the title or the size changes. The trace layer (the
+// series) is painted over it on every repaint and only inside the plot area,
+// so that replacing a series repaints just the plot rectangle.
+#pragma once
+
+#include "toolkit/ChartAxis.h"
+
+#include <QColor>
+#include <QList>
+#include <QPixmap>
+#include <QPointF>
+#include <QPolygonF>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+namespace toolkit {
+
+class Chart;
+
+// One trace of the chart: its points in axis values, its colour and how it is
+// drawn. A line joins the points with straight lines; an area fills the
+// polygon under that line down to the plot's bottom, without an outline.
+class ChartSeries {
+public:
+    enum class Style { Line, Area };
+
+    Style style() const { return style_; }
+    QColor colour() const { return colour_; }
+    void setColour(const QColor& colour);
+    bool isVisible() const { return visible_; }
+    void setVisible(bool visible);
+
+    // Replaces all points in one call. The points are kept in ascending x;
+    // points with equal x keep the order in which they were given.
+    void replace(const QList<QPointF>& points);
+    void clear();
+    qsizetype count() const { return points_.size(); }
+    const QList<QPointF>& points() const { return points_; }
+    QPointF at(qsizetype i) const { return points_.at(i); }
+
+private:
+    friend class Chart;
+    ChartSeries(Chart* chart, Style style, const QColor& colour);
+    void changed();
+    Chart* chart_;
+    Style style_;
+    QColor colour_;
+    bool visible_ = true;
+    QList<QPointF> points_;
+};
+
+class Chart : public QWidget {
+    Q_OBJECT
+public:
+    // The plot area in chart pixels: x 33..673, y 35..395 (640 x 360).
+    static constexpr QRect kPlotRect{33, 35, 640, 360};
+
+    explicit Chart(QWidget* parent = nullptr);
+    ~Chart() override;
+
+    ChartAxis& bottomAxis() { return bottom_; }
+    ChartAxis& leftAxis() { return left_; }
+    const ChartAxis& bottomAxis() const { return bottom_; }
+    const ChartAxis& leftAxis() const { return left_; }
+
+    // A new series, owned by the chart, drawn after those added before it.
+    ChartSeries* addSeries(ChartSeries::Style style, const QColor& colour);
+    int seriesCount() const { return static_cast<int>(series_.size()); }
+    ChartSeries* series(int i) const { return series_.at(static_cast<size_t>(i)).get(); }
+
+    QString title() const { return title_; }
+    void setTitle(const QString& title);
+    QColor backgroundColour() const { return background_; }
+    void setBackgroundColour(const QColor& colour);
+
+    QRect plotRect() const { return kPlotRect; }
+    // Axis values to chart pixels and back, by the plot area and the limits.
+    QPointF mapToPosition(const QPointF& value) const;
+    QPointF mapToValue(const QPointF& position) const;
+
+    // The static layers as they are cached (for checks and grabbing).
+    const QPixmap& staticLayer();
+    // Repaints the trace layer (the plot area) at the next paint, e.g. after
+    // something drawn in paintTrace changed; series changes do it themselves.
+    void updateTrace();
+
+signals:
+    // The pointer moved over the chart; x and y in chart pixels.
+    void mouseMoved(Qt::KeyboardModifiers modifiers, int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+    // Paints everything that changes per tick (the series, in order) inside
+    // the plot area; the painter is already clipped to it.
+    virtual void paintTrace(QPainter& painter);
+
+private:
+    friend class ChartSeries;
+    void invalidateStatic();
+    void paintStatic(QPainter& painter) const;
+    void paintSeries(QPainter& painter, const ChartSeries& series);
+    void fillUnder(QPainter& painter, const QPolygonF& line, const QColor& colour);
+
+    ChartAxis bottom_;
+    ChartAxis left_;
+    std::vector<std::unique_ptr<ChartSeries>> series_;
+    QString title_;
+    QColor background_{0, 0, 0};
+    QPixmap static_;
+    bool staticValid_ = false;
+    // Reused from paint to paint: pixel positions of the series being
+    // painted, and the column heights and rectangles of an area.
+    QPolygonF scratch_;
+    std::vector<int> heights_;
+    std::vector<std::pair<int, int>> stack_;
+    std::vector<QRect> rects_;
+};
+
+}  // namespace toolkit
