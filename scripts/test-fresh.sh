@@ -140,7 +140,9 @@ mount_root() {
   mount -t sysfs sysfs "$root/sys"
   mount --rbind /dev "$root/dev"
   mount --make-rslave "$root/dev"
-  mkdir -p "$root/tmp/.X11-unix" /tmp/.X11-unix
+  # The X server's socket folder, as X servers make it (world-writable, sticky).
+  [ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
+  mkdir -p "$root/tmp/.X11-unix"
   mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 }
 
