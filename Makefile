@@ -1,8 +1,9 @@
 # Thin front door: every target installs what is missing, configures and builds.
+# Where make itself is missing, ./make.sh installs it first and runs make.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build run demo test bench soak package clean test-windows test-usb
+.PHONY: all deps configure build run demo test bench soak package clean test-windows test-usb test-fresh
 
 all: build
 
@@ -91,3 +92,10 @@ WIN_BUILD ?= build-windows
 test-windows:
 	@bash scripts/setup-deps.sh windows
 	@bash scripts/test-windows.sh $(WIN_BUILD) $(JOBS) $(BUILD)
+
+# The README's set-up commands, as they stand, on freshly bootstrapped minimal
+# Debian 12 and 13 roots, each thrown away afterwards (as root; see
+# scripts/test-fresh.sh). Every suite runs; fails if any failed.
+FRESH_SUITES ?= bookworm trixie
+test-fresh:
+	@rc=0; for s in $(FRESH_SUITES); do bash scripts/test-fresh.sh $$s || rc=1; done; exit $$rc

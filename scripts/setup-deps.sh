@@ -28,9 +28,13 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
+command -v apt-get >/dev/null || { echo "setup-deps: apt-get not found: install these packages by hand" >&2; exit 1; }
 SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-apt_get() { $SUDO apt-get -o DPkg::Lock::Timeout=900 "$@"; }
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "setup-deps: installing packages needs root: run this as root or install sudo" >&2; exit 1; }
+  SUDO="sudo"
+fi
+# Through env, since sudo drops the caller's environment: no debconf question stops the run.
+apt_get() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"; }
 apt_get update -qq
 apt_get install -y -qq --no-install-recommends "${missing[@]}"

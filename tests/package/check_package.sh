@@ -35,9 +35,26 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ "$(field Section)" = electronics ] || fail "Section: $(field Section)"
 [[ "$(field Description)" == *Velkarn3* ]] || fail "Description: $(field Description | head -1)"
+# Depends names the package of every library the program links, as this
+# machine's package database names them (libqt6core6 here, libqt6core6t64
+# after Debian's 64-bit time_t transition).
 depends=$(field Depends)
-for lib in libusb-0.1-4 libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6; do
-  grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
+# One package name a line, alternatives included, versions left out.
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/:.*//; s/[[:space:]]//g' | grep -v '^$')
+program_built="$build/app/velkarn3"
+needed=$(readelf -d "$program_built" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+[ -n "$needed" ] || fail "no NEEDED libraries read off $program_built"
+resolved=$(ldd "$program_built")
+for soname in $needed; do
+  path=$(awk -v so="$soname" '$1 == so && $2 == "=>" { print $3 }' <<<"$resolved")
+  [ -n "$path" ] || { fail "$soname does not resolve here"; continue; }
+  # On a merged /usr the database may list the file under /lib or /usr/lib.
+  owner=""
+  for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr${path#/usr}"; do
+    owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n 1 | sed 's/[:,].*//') && [ -n "$owner" ] && break
+  done
+  [ -n "$owner" ] || { fail "no package owns $path ($soname)"; continue; }
+  grep -Fqx "$owner" <<<"$depends_names" || fail "Depends lacks $owner (for $soname): $depends"
 done
 
 # Maintainer script: executable, and it only reloads and replays udev rules.

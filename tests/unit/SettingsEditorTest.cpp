@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace settings;
 using Bytes = std::array<std::uint8_t, 2>;
 
