@@ -7,7 +7,8 @@
 # successful install).
 #
 # Usage: build-qt-windows.sh [JOBS]
-# Prints the install prefix as the last line of standard output.
+# Prints the install prefix on standard output, its progress and the build
+# time on standard error.
 # Environment: VELKARN_CACHE (default ~/.cache/velkarn3).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -62,7 +63,8 @@ prefix="$cache/qt-$upstream-mingw64-static-$hash"
 stamp="$prefix/.velkarn-complete"
 
 if [ -f "$stamp" ]; then
-  echo "Qt for Windows: reusing $prefix"
+  secs="$(cat "$stamp")"
+  echo "Qt for Windows: reusing $prefix (built once in $((secs / 60)) min $((secs % 60)) s)" >&2
   echo "$prefix"
   exit 0
 fi
@@ -92,21 +94,22 @@ apt_opts=(
   -o "Dir::Cache=$apt_dir/cache"
   -o "APT::Sandbox::User=$(id -un)"
 )
-echo "Qt for Windows: fetching $src_pkg $deb_version source"
-apt-get "${apt_opts[@]}" -qq update
+echo "Qt for Windows: fetching $src_pkg $deb_version source" >&2
+apt-get "${apt_opts[@]}" -qq update >&2
 src_dir="$work/src"
 rm -rf "$src_dir" "$work/dl"
 mkdir -p "$work/dl"
-(cd "$work/dl" && apt-get "${apt_opts[@]}" -qq source --download-only "$src_pkg=$deb_version")
+(cd "$work/dl" && apt-get "${apt_opts[@]}" -qq source --download-only "$src_pkg=$deb_version" >&2)
 dsc="$(ls "$work"/dl/*.dsc)"
 # dpkg-source checks every file against the checksums of the .dsc (which apt
 # checked against the signed index) before it unpacks.
-dpkg-source --require-strong-checksums -x "$dsc" "$src_dir" >/dev/null
+dpkg-source --require-strong-checksums -x "$dsc" "$src_dir" >/dev/null 2>"$work/dpkg-source.log" \
+  || { cat "$work/dpkg-source.log" >&2; exit 1; }
 
 # --- Configure and build.
 bld="$work/build"
 rm -rf "$bld" "$prefix"
-echo "Qt for Windows: configuring into $prefix"
+echo "Qt for Windows: configuring into $prefix" >&2
 cmake -S "$src_dir" -B "$bld" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -114,14 +117,14 @@ cmake -S "$src_dir" -B "$bld" -G Ninja \
   -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
   "${options[@]}" >"$work/configure.log" 2>&1 \
   || { tail -40 "$work/configure.log" >&2; exit 1; }
-echo "Qt for Windows: building (log: $work/build.log)"
+echo "Qt for Windows: building (log: $work/build.log)" >&2
 cmake --build "$bld" --parallel "$jobs" >"$work/build.log" 2>&1 \
   || { tail -40 "$work/build.log" >&2; exit 1; }
 cmake --install "$bld" >"$work/install.log" 2>&1 \
   || { tail -40 "$work/install.log" >&2; exit 1; }
 printf '%s\n' "$deb_version" "$compiler_id" "${options[@]}" >"$prefix/.velkarn-options"
-touch "$stamp"
-rm -rf "$bld" "$src_dir" "$apt_dir"
 secs=$(( $(date +%s) - start ))
-echo "Qt for Windows: built in $((secs / 60)) min $((secs % 60)) s"
+echo "$secs" >"$stamp"
+rm -rf "$bld" "$src_dir" "$apt_dir"
+echo "Qt for Windows: built in $((secs / 60)) min $((secs % 60)) s" >&2
 echo "$prefix"
