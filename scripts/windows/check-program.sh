@@ -5,10 +5,14 @@
 # pixels on the chart), and closing the window ends the process with exit
 # code 0. Wine's prefix and loader come from the environment (WINEPREFIX,
 # WINE64), as test-windows.sh sets them.
-# Usage: check-program.sh BIN_DIR [SCREENSHOT.png]
+# With a HEX file (echo_m328p.hex of the test data), it also uploads it and
+# compares the program's redirected standard output with the progress lines.
+# Usage: check-program.sh BIN_DIR [SCREENSHOT.png [HEX]]
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
 shot="${2:-}"
+hex="${3:-}"
+winepath_of() { printf 'Z:%s' "$(readlink -f "$1")" | tr / '\\'; }
 wine64="${WINE64:?WINE64 must name the Wine loader}"
 : "${WINEPREFIX:?}"
 
@@ -58,6 +62,48 @@ done
 echo "trace-coloured pixels on the chart: $before before \"PANO\", $after after"
 [ "$after" -ge 2000 ] || fail "no spectrum drawn after PANO ($after pixels)"
 [ -n "$shot" ] && import -window root "$shot" 2>/dev/null && echo "screenshot: $shot"
+
+# A firmware upload of a real HEX file to the simulated meter, its button
+# reached by the keyboard (it lies outside the visible client area): its
+# progress lines must reach the redirected standard output of the program.
+if [ -n "$hex" ]; then
+  mapfile -t known < <(xdotool search --onlyvisible --name . 2>/dev/null)
+  is_new() { for k in "${known[@]}"; do [ "$k" = "$1" ] && return 1; done; return 0; }
+  dialog=""
+  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus "$w" || true
+  for _ in $(seq 80); do
+    xdotool key Tab space
+    sleep 0.2
+    for c in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+      is_new "$c" && { dialog=$c; break; }
+    done
+    [ -n "$dialog" ] && break
+  done
+  [ -n "$dialog" ] || fail "no file dialog came up from the firmware button"
+  echo "file dialog: \"$(xdotool getwindowname "$dialog")\""
+  sleep 1
+  xdotool type --delay 20 "$(winepath_of "$hex")"
+  xdotool key Return
+  # The box with the meter's sizes, then "Прошито успешно".
+  for box in sizes result; do
+    found=""
+    for _ in $(seq 40); do
+      sleep 0.25
+      for c in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        [ "$c" != "$dialog" ] && is_new "$c" && { found=$c; break; }
+      done
+      [ -n "$found" ] && break
+    done
+    [ -n "$found" ] || fail "no message box ($box) after choosing the file"
+    known+=("$found")
+    xdotool key Return
+  done
+  sleep 1
+  expected="$(printf 'Uploading 384 (0x180) bytes starting at 0 (0x0)\n\r0x00000 ... 0x00080\r0x00080 ... 0x00100\r0x00100 ... 0x00180' | od -An -c)"
+  got="$(od -An -c "$work/stdout")"
+  [ "$got" = "$expected" ] || { echo "standard output:"; od -c "$work/stdout" | head; fail "the upload's progress did not reach the redirected standard output"; }
+  echo "redirected standard output: the upload's $(tr '\r' '\n' <"$work/stdout" | grep -c .) progress lines, byte for byte"
+fi
 
 # Closing the window as the user does (WM_CLOSE to its windows).
 "$wine64" taskkill /IM velkarn3.exe >/dev/null 2>&1 || true
