@@ -106,6 +106,22 @@ dsc="$(ls "$work"/dl/*.dsc)"
 dpkg-source --require-strong-checksums -x "$dsc" "$src_dir" >/dev/null 2>"$work/dpkg-source.log" \
   || { cat "$work/dpkg-source.log" >&2; exit 1; }
 
+# Switching OpenGL off through its feature leaves "dynamic OpenGL" on, and the
+# Windows platform plugin then reaches for the OpenGL context in one place
+# that only that feature guards.
+perl -0pi -e 's/(static inline bool isSoftwareGl\(\)\n\{\n#if QT_CONFIG\(dynamicgl\))\n/$1 && QT_CONFIG(opengl)\n/' \
+  "$src_dir/src/plugins/platforms/windows/qwindowswindow.cpp"
+grep -q '^#if QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)$' "$src_dir/src/plugins/platforms/windows/qwindowswindow.cpp" \
+  || { echo "build-qt-windows: the OpenGL guard of the Windows plugin was not found" >&2; exit 1; }
+
+# Qt Gui builds its DirectWrite font database only together with Direct2D,
+# which is off, while the Windows platform plugin offers it (as an opt-in
+# font engine) whenever DirectWrite 3 is there: offer it only with both.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+  "$src_dir/src/plugins/platforms/windows/qwindowsintegration.cpp"
+[ "$(grep -c '^#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)$' "$src_dir/src/plugins/platforms/windows/qwindowsintegration.cpp")" = 2 ] \
+  || { echo "build-qt-windows: the DirectWrite font database guards were not found" >&2; exit 1; }
+
 # --- Configure and build.
 bld="$work/build"
 rm -rf "$bld" "$prefix"
@@ -125,6 +141,6 @@ cmake --install "$bld" >"$work/install.log" 2>&1 \
 printf '%s\n' "$deb_version" "$compiler_id" "${options[@]}" >"$prefix/.velkarn-options"
 secs=$(( $(date +%s) - start ))
 echo "$secs" >"$stamp"
-rm -rf "$bld" "$src_dir" "$apt_dir"
+rm -rf "$bld" "$src_dir" "$apt_dir" "$work/dl"
 echo "Qt for Windows: built in $((secs / 60)) min $((secs % 60)) s" >&2
 echo "$prefix"

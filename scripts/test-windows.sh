@@ -30,9 +30,17 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="  # no Mono or Gecko installer in the 
 # the C locale, names outside ASCII (which the tests use) cannot be created.
 export LC_ALL=C.UTF-8
 rm -rf "$WINEPREFIX"
-# This run's Wine server (and only it) is ended however the run ends.
-trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
-echo "Creating a fresh Wine prefix in $WINEPREFIX"
+# An X server of this run's own (first free display number) for the shipped
+# program: Wine's desktop takes the display of the prefix's first process.
+xdisplay="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$xdisplay" 2>/dev/null &
+xvfb=$!
+# This run's Wine server and X server (and only they) end however the run ends.
+trap '"$wineserver" -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true; rm -f "$xdisplay"' EXIT
+for _ in $(seq 100); do [ -s "$xdisplay" ] && break; sleep 0.1; done
+[ -s "$xdisplay" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$xdisplay")"
+echo "Creating a fresh Wine prefix in $WINEPREFIX (display $DISPLAY)"
 "$wine64" wineboot --init >/dev/null 2>&1 || true
 
 cd "$build"
