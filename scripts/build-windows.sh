@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 build="${1:-build-windows}"
 jobs="${2:-2}"
 
-qt="$(bash scripts/build-qt-windows.sh "$jobs" | tee /dev/stderr | tail -1)"
+qt="$(bash scripts/build-qt-windows.sh "$jobs")"  # its progress goes to standard error
 [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || { echo "build-windows: no Qt in $qt" >&2; exit 1; }
 
 # Qt's toolchain file points the packages at the Windows Qt and the host
