@@ -86,11 +86,22 @@ fuzz:
 clean:
 	rm -rf $(BUILD)
 
-# The logic and its meter-free tests for Windows: cross-built with MinGW-w64
-# into build-windows/ and run under Wine (fresh prefix), CTest summary at the end.
+# Windows. qt-windows: static Qt for MinGW-w64, built once per machine from
+# Debian's qtbase source into ~/.cache/velkarn3 (prints its build time).
+# windows: the whole program cross-built into build-windows/ (velkarn3.exe,
+# the simulated libusb0.dll, the tests, velkarn3-pano-<version>-setup.exe).
+# test-windows: all of it proven under Wine in a fresh prefix, with the
+# count of the cross-built tests beside the Linux count of the same tests.
 WIN_BUILD ?= build-windows
-test-windows:
+.PHONY: qt-windows windows
+qt-windows:
 	@bash scripts/setup-deps.sh windows
+	@bash scripts/build-qt-windows.sh $(JOBS) >/dev/null
+
+windows: qt-windows
+	@bash scripts/build-windows.sh $(WIN_BUILD) $(JOBS)
+
+test-windows: qt-windows
 	@bash scripts/test-windows.sh $(WIN_BUILD) $(JOBS) $(BUILD)
 
 # The README's set-up commands, as they stand, on freshly bootstrapped minimal

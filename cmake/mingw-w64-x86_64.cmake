@@ -15,8 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Everything linked in statically (C and C++ runtimes, threads), so that the
-# programs need no DLL from the compiler's installation.
+# programs and DLLs need no DLL from the compiler's installation.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 # Debian's wine64 package installs the loader outside PATH.
 find_program(WINE64_PROGRAM NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)

@@ -9,6 +9,10 @@
 
 namespace device {
 
+#ifndef _WIN32
+bool LoadUsbLibrary() { return true; }  // linked
+#endif
+
 usb_dev_handle* FindDevice() {
     for (usb_bus* bus = usb_get_busses(); bus != nullptr; bus = bus->next) {
         for (struct usb_device* dev = bus->devices; dev != nullptr; dev = dev->next) {

@@ -45,6 +45,12 @@ constexpr ControlRequest SweepRequest(std::uint32_t panoFlags, std::int32_t pano
     return r;
 }
 
+// Makes the libusb-0.1 functions available; true when they are. Linux links
+// the library. Windows loads libusb-win32's libusb0.dll once (the first call
+// of this or of any usb_ function does); when it is missing, every operation
+// simply finds no meter. The program calls it at start.
+bool LoadUsbLibrary();
+
 // Walks the bus list in order and opens the first device with the meter's
 // vendor and product ids; returns usb_open's result for it (null when it
 // fails, without trying another), or null when none matches.

@@ -1,6 +1,10 @@
 #include "sim/Sim.h"
 
+#ifdef _WIN32
+#include <lusb0_usb.h>
+#else
 #include <usb.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +17,13 @@
 #include <memory>
 #include <thread>
 
+#ifdef _WIN32
+// libusb-win32 gives its bus list through usb_get_busses only.
+static struct usb_bus* usb_busses = nullptr;
+#else
 // libusb-0.1 exports its bus list as a variable too.
 struct usb_bus* usb_busses = nullptr;
+#endif
 
 struct usb_dev_handle {
     int device;

@@ -2,9 +2,10 @@
  * and functions this program uses, under the name libusb-win32 gives its
  * header (Windows has a usb.h of its own). Only for builds for Windows that
  * do not have libusb-win32's header: the layout of the bus and device records
- * follows libusb-win32 (512-byte names, descriptors without padding), so that
- * the logic compiled against this header walks the lists that libusb-win32's
- * DLL builds. */
+ * follows libusb-win32 (512-byte names; the descriptors and the bus and
+ * device records all byte-packed, as libusb-win32 declares them between its
+ * pshpack1/poppack pair), so that the logic compiled against this header walks
+ * the lists that libusb-win32's DLL builds. */
 #ifndef VELKARN_LUSB0_USB_H
 #define VELKARN_LUSB0_USB_H
 
@@ -13,6 +14,9 @@ extern "C" {
 #endif
 
 #define LIBUSB_PATH_MAX 512
+
+#define USB_DT_DEVICE 0x01
+#define USB_DT_DEVICE_SIZE 18
 
 #pragma pack(push, 1)
 
@@ -32,8 +36,6 @@ struct usb_device_descriptor {
     unsigned char iSerialNumber;
     unsigned char bNumConfigurations;
 };
-
-#pragma pack(pop)
 
 struct usb_config_descriptor;
 struct usb_bus;
@@ -60,6 +62,8 @@ struct usb_bus {
 
 struct usb_dev_handle;
 typedef struct usb_dev_handle usb_dev_handle;
+
+#pragma pack(pop)
 
 void usb_init(void);
 int usb_find_busses(void);

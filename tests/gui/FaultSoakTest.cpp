@@ -31,7 +31,14 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,13 +88,40 @@ int Steps() {
 }
 
 long RssKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pmc{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
+    return static_cast<long>(pmc.WorkingSetSize / 1024);
+#else
     long pages = 0, resident = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
         std::fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+#endif
 }
+
+// Bytes of the C library's heap in use.
+std::size_t HeapInUse() {
+#ifdef _WIN32
+    _HEAPINFO entry{};
+    std::size_t used = 0;
+    while (_heapwalk(&entry) == _HEAPOK)
+        if (entry._useflag == _USEDENTRY) used += entry._size;
+    return used;
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+#ifdef _WIN32
+int ProcessId() { return _getpid(); }
+const char* const kNullDevice = "NUL";
+#else
+int ProcessId() { return static_cast<int>(::getpid()); }
+const char* const kNullDevice = "/dev/null";
+#endif
 
 std::string FileBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -159,7 +193,7 @@ protected:
         toolkit::setDialogs(&host);
         seed = Seed();
         rng.seed(seed);
-        dir = fs::temp_directory_path() / ("velkarn-soak-" + std::to_string(::getpid()));
+        dir = fs::temp_directory_path() / ("velkarn-soak-" + std::to_string(ProcessId()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         for (int i = 0; i < 8; ++i) pool.push_back(RandomBlock());
@@ -515,12 +549,13 @@ protected:
         host.files = {QStringLiteral(TESTDATA_DIR "/hex/") + (sound ? "echo_m328p.hex" : "bad_checksum.hex")};
         // The progress lines go to standard output; keep them out of the test's.
         std::fflush(stdout);
-        const int out = ::dup(STDOUT_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) ::dup2(null, STDOUT_FILENO);
+        // Standard output is descriptor 1 on both systems.
+        const int out = ::dup(1);
+        const int null = ::open(kNullDevice, O_WRONLY);
+        if (null >= 0) ::dup2(null, 1);
         f.Button1->click();
         std::fflush(stdout);
-        if (out >= 0) ::dup2(out, STDOUT_FILENO);
+        if (out >= 0) ::dup2(out, 1);
         for (int fd : {out, null})
             if (fd >= 0) ::close(fd);
         EndOperation();
@@ -612,7 +647,7 @@ TEST_F(FaultSoak, TicksAndOperationsAgainstAFaultyMeter) {
     for (int step = 0; step < steps && !HasFatalFailure() && !HasFailure(); ++step) {
         if (step == kWarmUpSteps) {
             rssWarm = RssKiB();
-            heapWarm = mallinfo2().uordblks;
+            heapWarm = HeapInUse();
         }
         sim::ClearLog();
         const int r = R(1000);
@@ -631,7 +666,7 @@ TEST_F(FaultSoak, TicksAndOperationsAgainstAFaultyMeter) {
     }
     LetEventsThrough();
     const long rssEnd = RssKiB();
-    const std::size_t heapEnd = mallinfo2().uordblks;
+    const std::size_t heapEnd = HeapInUse();
 
     std::cout << "[ soak     ] " << ticks << " ticks (" << ticksInBoxes << " while a box was open), "
               << operations << " operations (went through: " << reads << " reads, " << writes << " writes, "

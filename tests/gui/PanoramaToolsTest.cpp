@@ -332,6 +332,7 @@ TEST_F(PanoramaToolsWindow, SavesThePictureAndTheTrace) {
     tools->ActionSaveTrace->trigger();
     tools->ActionSaveSnapshot->trigger();
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    f.close();  // Windows removes no file that is open
     fs::remove_all(dir);
 }
 

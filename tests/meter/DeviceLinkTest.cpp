@@ -1,7 +1,11 @@
 #include "device/UsbLink.h"
 #include "sim/Sim.h"
 
+#ifdef _WIN32
+#include <lusb0_usb.h>
+#else
 #include <usb.h>
+#endif
 
 #include <gtest/gtest.h>
 

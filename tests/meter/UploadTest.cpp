@@ -1,9 +1,12 @@
 // The firmware upload against the simulated meter, and the update from a file.
 #include "firmware/Upload.h"
 
+#include "common/Files.h"
+
 #include "sim/Sim.h"
 
 #include "RecordingPrompt.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +19,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -53,7 +54,11 @@ protected:
         prompt = RecordingPrompt{};
         prompt.countHandles = &sim::OpenHandles;
         if (out) std::fclose(out);
-        out = std::tmpfile();
+        // A file of its own that a second stream can read while `out` writes.
+        fs::create_directories(dir);
+        outPath = dir / ("out" + std::to_string(outs++) + ".txt");
+        out = common::OpenFile(outPath, "w+b");
+        ASSERT_NE(out, nullptr);
     }
     // Distinct data bytes over [from, to).
     void Fill(int from, int to) {
@@ -67,10 +72,8 @@ protected:
     }
     // What has reached the file so far; unflushed output does not show.
     std::string Written() {
-        std::string s(1 << 16, '\0');
-        const ssize_t n = ::pread(fileno(out), s.data(), s.size(), 0);
-        s.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        return s;
+        std::ifstream in(outPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::string Output() {
         std::fflush(out);
@@ -83,7 +86,7 @@ protected:
         return p;
     }
     void Update(const fs::path& path) {
-        firmware::UpdateFromFile(path.string(), image, start, end, prompt, out);
+        firmware::UpdateFromFile(testfiles::Utf8(path), image, start, end, prompt, out);
     }
 
     firmware::Image image;
@@ -91,8 +94,9 @@ protected:
     int meter = -1;
     RecordingPrompt prompt;
     std::FILE* out = nullptr;
-    fs::path dir = fs::temp_directory_path() / ("upload_" + std::to_string(::getpid()));
-    int files = 0;
+    fs::path dir = testfiles::ScratchDir("upload");
+    fs::path outPath;
+    int files = 0, outs = 0;
 };
 
 TEST_F(UploadTest, WidensTheRangeToPagesAndSendsEveryBlock) {
