@@ -68,7 +68,7 @@ void ChartSeries::clear() {
     changed();
 }
 
-void ChartSeries::changed() { chart_->updateTrace(); }
+void ChartSeries::changed() { chart_->updateTraceBand(chart_->seriesBounds(*this)); }
 
 // ---- Chart ----
 
@@ -137,7 +137,7 @@ void Chart::setMarker(const std::optional<ChartMarker>& marker, const QColor& co
     }
     marker_ = marker;
     markerColour_ = colour;
-    updateTrace();
+    updateTraceBand(markerBounds());
 }
 
 void Chart::invalidateStatic() {
@@ -146,6 +146,79 @@ void Chart::invalidateStatic() {
 }
 
 void Chart::updateTrace() { update(kPlotRect); }
+
+// A tick changes a few series and the marker; the plot is repainted only
+// where the trace was and where it now is. Outside that rectangle the screen
+// shows the cached layer alone, before and after, so nothing stale stays.
+// The rectangle only grows until the paint, so that the widget's dirty
+// region stays the one rectangle asked for last.
+void Chart::updateTraceBand(const QRect& now) {
+    const QRect band = (pending_ | drawn_ | now) & kPlotRect;
+    if (band.isEmpty()) return;
+    pending_ = band;
+    update(band);
+}
+
+namespace {
+// Aliased one-pixel lines and points light the pixel their position falls
+// in or a neighbour of it; two pixels of margin cover that with room.
+constexpr int kBoundsMargin = 2;
+}  // namespace
+
+QRect Chart::seriesBounds(const ChartSeries& s) const {
+    if (!s.isVisible() || s.points().isEmpty()) return {};
+    const double x0 = bottom_.minimum(), y0 = left_.minimum();
+    const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
+    const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
+    const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
+    const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
+    double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
+    for (const QPointF& v : s.points()) {
+        const double x = left + (v.x() - x0) * sx, y = base - (v.y() - y0) * sy;
+        if (std::isnan(x) || std::isnan(y)) continue;
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    }
+    if (!(minX <= maxX)) return {};
+    // Held to the plot (with the margin) before turning into whole pixels.
+    const auto px = [](double v, int lo, int hi) {
+        return static_cast<int>(std::floor(std::clamp(v, double(lo), double(hi))));
+    };
+    const QRect plot = kPlotRect.adjusted(-kBoundsMargin, -kBoundsMargin, kBoundsMargin, kBoundsMargin);
+    if (s.style() == ChartSeries::Style::Area) {
+        // Filled down to the plot's bottom, across whatever columns it spans.
+        const int top = px(minY, plot.top(), plot.bottom()) - kBoundsMargin;
+        return QRect(QPoint(kPlotRect.left(), top), kPlotRect.bottomRight()) & kPlotRect;
+    }
+    const QPoint tl(px(minX, plot.left(), plot.right()) - kBoundsMargin, px(minY, plot.top(), plot.bottom()) - kBoundsMargin);
+    const QPoint br(px(maxX, plot.left(), plot.right()) + kBoundsMargin, px(maxY, plot.top(), plot.bottom()) + kBoundsMargin);
+    return QRect(tl, br) & kPlotRect;
+}
+
+QRect Chart::markerBox(int cx, int cy) const {
+    const QSizeF text = markerText_.size();
+    const int w = static_cast<int>(std::ceil(text.width())) + 6, h = static_cast<int>(std::ceil(text.height())) + 2;
+    QRect box(cx - w / 2, cy - 8 - h, w, h);
+    if (box.top() < kPlotRect.top()) box.moveTop(cy + 8);
+    if (box.bottom() > kPlotRect.bottom()) box.moveBottom(kPlotRect.bottom());
+    if (box.left() < kPlotRect.left()) box.moveLeft(kPlotRect.left());
+    if (box.right() > kPlotRect.right()) box.moveRight(kPlotRect.right());
+    return box;
+}
+
+QRect Chart::markerBounds() const {
+    if (!marker_) return {};
+    const QPointF at = mapToPosition(marker_->value);
+    if (std::isnan(at.x()) || std::isnan(at.y())) return kPlotRect;  // let the painter decide
+    const int cx = static_cast<int>(std::lround(std::clamp(at.x(), -1e6, 1e6)));
+    const int cy = static_cast<int>(std::lround(std::clamp(at.y(), -1e6, 1e6)));
+    QRect r = QRect(cx - 4, cy - 4, 9, 9) & kPlotRect;
+    if (!marker_->label.isEmpty()) r |= markerBox(cx, cy);
+    // The label's glyphs may reach a little past its box.
+    return r.adjusted(-3, -3, 3, 3) & kPlotRect;
+}
 
 const QPixmap& Chart::staticLayer() {
     const qreal dpr = devicePixelRatioF();
@@ -235,8 +308,12 @@ void Chart::paintEvent(QPaintEvent* event) {
     const QPixmap& layer = staticLayer();
     const qreal dpr = layer.devicePixelRatio();
     p.drawPixmap(QRectF(r), layer, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    pending_ = QRect();
     const QRect clip = r & kPlotRect;
     if (clip.isEmpty()) return;
+    // The whole trace is now what is on screen.
+    drawn_ = markerBounds();
+    for (const auto& s : series_) drawn_ |= seriesBounds(*s);
     p.setClipRect(clip);
     paintTrace(p);
 }
@@ -283,13 +360,7 @@ void Chart::paintMarker(QPainter& p) {
     p.drawRect(cx - 4, cy - 4, 8, 8);
     p.drawRect(cx - 3, cy - 3, 6, 6);
     if (marker_->label.isEmpty()) return;
-    const QSizeF text = markerText_.size();
-    const int w = static_cast<int>(std::ceil(text.width())) + 6, h = static_cast<int>(std::ceil(text.height())) + 2;
-    QRect box(cx - w / 2, cy - 8 - h, w, h);
-    if (box.top() < kPlotRect.top()) box.moveTop(cy + 8);
-    if (box.bottom() > kPlotRect.bottom()) box.moveBottom(kPlotRect.bottom());
-    if (box.left() < kPlotRect.left()) box.moveLeft(kPlotRect.left());
-    if (box.right() > kPlotRect.right()) box.moveRight(kPlotRect.right());
+    const QRect box = markerBox(cx, cy);
     p.fillRect(box, QColor(32, 32, 32));
     p.setFont(ChartFont(11, true));
     p.drawStaticText(QPointF(box.left() + 3, box.top() + 1), markerText_);

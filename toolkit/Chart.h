@@ -120,7 +120,8 @@ public:
     // The static layers as they are cached (for checks and grabbing).
     const QPixmap& staticLayer();
     // Repaints the trace layer (the plot area) at the next paint, e.g. after
-    // something drawn in paintTrace changed; series changes do it themselves.
+    // something drawn in paintTrace changed; series and marker changes do it
+    // themselves, repainting only the part of the plot they touch.
     void updateTrace();
 
 signals:
@@ -144,6 +145,13 @@ private:
     void fillUnder(QPainter& painter, const QPolygonF& line, const QColor& colour);
     void paintMarks(QPainter& painter) const;
     void paintMarker(QPainter& painter);
+    // The pixels (within the plot) a series or the marker paints, with a
+    // margin; empty when it paints nothing.
+    QRect seriesBounds(const ChartSeries& series) const;
+    QRect markerBounds() const;
+    QRect markerBox(int cx, int cy) const;
+    // Repaints what the trace painted last and `now`, as one rectangle.
+    void updateTraceBand(const QRect& now);
 
     ChartAxis bottom_;
     ChartAxis left_;
@@ -163,6 +171,11 @@ private:
     std::optional<ChartMarker> marker_;
     QColor markerColour_;
     QStaticText markerText_;
+    // What the trace layer covered when it was last painted, and the
+    // rectangle asked to be repainted since: one growing rectangle, so that
+    // the paint's clip stays a single rectangle (the fast path for lines).
+    QRect drawn_;
+    QRect pending_;
 };
 
 }  // namespace toolkit

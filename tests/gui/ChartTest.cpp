@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -219,6 +220,93 @@ TEST(ToolkitChart, ATraceChangeRepaintsOnlyThePlotOverTheCachedLayers) {
 
     chart.leftAxis().setMaximum(300);
     EXPECT_NE(chart.staticLayer().cacheKey(), layer);
+}
+
+// A tick repaints only the band the trace covered before and covers now; what
+// is on screen after each change must still be exactly a fresh rendering:
+// no pixels of a trace that moved up, down or sideways, of a hidden or
+// cleared series, or of a marker and its label that moved, stay behind.
+TEST(ToolkitChart, MovingTracesLeaveNothingStaleOnScreen) {
+    class Recording : public Chart {
+    public:
+        QList<QRect> painted;
+    protected:
+        void paintEvent(QPaintEvent* e) override {
+            painted << e->rect();
+            Chart::paintEvent(e);
+        }
+    };
+    const auto levels = [](double base, double swing, unsigned seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> noise(-swing, swing);
+        QList<QPointF> out;
+        for (int i = 0; i < 128; ++i) out << QPointF(100 + i, base + noise(rng));
+        return out;
+    };
+    for (bool tools : {false, true}) {
+        for (ChartSeries::Style style : {ChartSeries::Style::Line, ChartSeries::Style::Area}) {
+            SCOPED_TRACE(testing::Message() << "tools " << tools << " area " << (style == ChartSeries::Style::Area));
+            Recording chart;
+            chart.resize(673, 425);
+            chart.setTitle(QStringLiteral("Панорама"));
+            ChartSeries* live = chart.addSeries(style, kTrace);
+            ChartSeries* maxHold = tools ? chart.addSeries(ChartSeries::Style::Line, QColor(255, 0, 0)) : nullptr;
+            ChartSeries* minHold = tools ? chart.addSeries(ChartSeries::Style::Line, QColor(0, 128, 255)) : nullptr;
+            if (tools) chart.setMarks({{130, QStringLiteral("11700 H")}, {190, QStringLiteral("12100 V")}}, QColor(0, 200, 0));
+            chart.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+            const auto onScreen = [&] {
+                return chart.screen()->grabWindow(chart.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+            };
+            const auto fresh = [&] { return chart.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+            struct Step { double base, swing, maxBase, minBase; std::optional<toolkit::ChartMarker> marker; };
+            const std::vector<Step> steps = {
+                {200, 20, 240, 150, toolkit::ChartMarker{{180, 230}, QStringLiteral("12 000 МГц 230")}},
+                {40, 10, 240, 20, toolkit::ChartMarker{{102, 50}, QStringLiteral("11 000 МГц")}},   // down, marker to the left edge
+                {45, 5, 60, 30, toolkit::ChartMarker{{226, 250}, QStringLiteral("12 700 МГц 250")}},  // holds drop, marker top right
+                {45, 5, 60, 30, std::nullopt},                                                      // marker gone
+                {250, 3, 255, 248, toolkit::ChartMarker{{150, 255}, QString()}},                   // up to the top
+                {2, 2, 5, 0, toolkit::ChartMarker{{150, 0}, QStringLiteral("низ")}},                 // down to the bottom
+            };
+            unsigned seed = 1;
+            for (const Step& st : steps) {
+                live->replace(levels(st.base, st.swing, seed++));
+                if (tools) {
+                    maxHold->replace(levels(st.maxBase, 3, seed++));
+                    minHold->replace(levels(st.minBase, 3, seed++));
+                    chart.setMarker(st.marker, QColor(255, 255, 255));
+                }
+                QCoreApplication::processEvents();
+                ASSERT_EQ(onScreen(), fresh()) << "after the step at " << st.base;
+            }
+            // A narrow trace that stays put repaints a band, not the plot.
+            chart.painted.clear();
+            live->replace(levels(45, 5, 99));
+            QCoreApplication::processEvents();
+            ASSERT_FALSE(chart.painted.isEmpty());
+            EXPECT_LT(chart.painted.back().height(), Chart::kPlotRect.height());
+            for (const QRect& r : chart.painted) EXPECT_TRUE(Chart::kPlotRect.contains(r));
+            // Hidden, then cleared: the trace goes from the screen.
+            live->replace(levels(200, 30, 7));
+            QCoreApplication::processEvents();
+            live->setVisible(false);
+            QCoreApplication::processEvents();
+            ASSERT_EQ(onScreen(), fresh());
+            live->setVisible(true);
+            QCoreApplication::processEvents();
+            ASSERT_EQ(onScreen(), fresh());
+            live->clear();
+            if (tools) {
+                maxHold->clear();
+                minHold->clear();
+                chart.setMarker(std::nullopt, QColor(255, 255, 255));
+            }
+            QCoreApplication::processEvents();
+            const QImage cleared = onScreen();
+            ASSERT_EQ(cleared, fresh());
+            EXPECT_EQ(cleared.copy(Chart::kPlotRect), chart.staticLayer().toImage().convertToFormat(QImage::Format_RGB32).copy(Chart::kPlotRect));
+        }
+    }
 }
 
 TEST(ToolkitChart, PointerMovesAreReportedInChartPixels) {
