@@ -191,18 +191,24 @@ TEST(ToolkitChart, AreaMatchesAPolygonFill) {
     }
 }
 
+namespace {
+
+// A chart that records the rectangle of every repaint.
+class Recording : public Chart {
+public:
+    QList<QRect> painted;
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        painted << e->rect();
+        Chart::paintEvent(e);
+    }
+};
+
+}  // namespace
+
 // A trace change repaints the plot area only and leaves the cached layers;
 // a limit change redraws them.
 TEST(ToolkitChart, ATraceChangeRepaintsOnlyThePlotOverTheCachedLayers) {
-    class Recording : public Chart {
-    public:
-        QList<QRect> painted;
-    protected:
-        void paintEvent(QPaintEvent* e) override {
-            painted << e->rect();
-            Chart::paintEvent(e);
-        }
-    };
     Recording chart;
     chart.resize(673, 425);
     ChartSeries* s = chart.addSeries(ChartSeries::Style::Line, kTrace);
@@ -227,15 +233,6 @@ TEST(ToolkitChart, ATraceChangeRepaintsOnlyThePlotOverTheCachedLayers) {
 // no pixels of a trace that moved up, down or sideways, of a hidden or
 // cleared series, or of a marker and its label that moved, stay behind.
 TEST(ToolkitChart, MovingTracesLeaveNothingStaleOnScreen) {
-    class Recording : public Chart {
-    public:
-        QList<QRect> painted;
-    protected:
-        void paintEvent(QPaintEvent* e) override {
-            painted << e->rect();
-            Chart::paintEvent(e);
-        }
-    };
     const auto levels = [](double base, double swing, unsigned seed) {
         std::mt19937 rng(seed);
         std::uniform_real_distribution<double> noise(-swing, swing);
