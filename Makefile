@@ -21,10 +21,12 @@ run: build
 
 # The same binary, with the simulated meter in front of the real libusb-0.1;
 # its spectrum rises and falls as while the dish is swung, so that the holds
-# have something to hold (VELKARN_SIM_SWING is read by the simulated library
-# only).
+# have something to hold, and it shows the real sky of 13.0E through an LNB
+# whose oscillator is 2 MHz high, the swing carrying the dish across the
+# neighbouring positions (the VELKARN_SIM_* variables are read by the
+# simulated library only).
 demo: build
-	VELKARN_SIM_SWING=1 LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
+	VELKARN_SIM_SWING=1 VELKARN_SIM_SKY=13.0E VELKARN_SIM_LNB_DRIFT=2 LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -45,6 +45,11 @@ double SampleX(double axisMinimum, int i, std::uint32_t step) {
     return axisMinimum + static_cast<double>(i) * step - static_cast<double>(step);
 }
 
+Oscillator OscillatorOfAxis(int loIndex, double axisMinimum, std::int32_t shift) {
+    if (loIndex == 2) return {5150, true};
+    return {axisMinimum - shift, false};
+}
+
 std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int32_t shift,
                                            const std::string& ownLoText) {
     switch (loIndex) {

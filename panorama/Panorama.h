@@ -43,6 +43,33 @@ float Level(std::uint8_t sample, std::int32_t opor, float koef);
 // x of sample i on the frequency axis: the axis minimum plus (i - 1) steps.
 double SampleX(double axisMinimum, int i, std::uint32_t step);
 
+// ---- One frequency for each sample ----
+
+// The local oscillator that carries the meter's intermediate frequency to
+// the radio frequency: RF = IF + lo, or lo - IF for an oscillator above the
+// band (the C-band "5150", whose axis still runs upward).
+struct Oscillator {
+    double lo = 0;
+    bool inverted = false;
+    double Rf(double ifreq) const { return inverted ? lo - ifreq : lo + ifreq; }
+    double If(double rf) const { return inverted ? lo - rf : rf - lo; }
+};
+// The oscillator the frequency axis was set for: the "5150" item (index 2)
+// is 5150 MHz above the band; every other item puts the axis start at shift
+// + LO, so the LO is the axis minimum less the shift.
+Oscillator OscillatorOfAxis(int loIndex, double axisMinimum, std::int32_t shift);
+
+// The IF of sample i (fractional for a point between samples): the sweep's
+// start plus (i - 1) steps, as the chart places the sample on its axis. The
+// axis position of the same point is the axis minimum plus (IF - shift).
+constexpr double SampleIf(std::int32_t shift, std::uint32_t step, double i) {
+    return shift + (i - 1) * static_cast<double>(step);
+}
+// The sample (fractional) at an IF, the inverse of SampleIf.
+constexpr double SampleAtIf(std::int32_t shift, std::uint32_t step, double ifreq) {
+    return (ifreq - shift) / static_cast<double>(step) + 1;
+}
+
 // What one tick did with the meter.
 enum class TickResult { NoMeter, Swept, Idle };
 

@@ -21,9 +21,8 @@ Peak FindPeak(const Levels& levels, double axisMin, std::int32_t shift, std::uin
     for (int i = 2; i < kSamples; ++i)
         if (levels[i] > levels[p.index]) p.index = i;
     p.level = levels[p.index];
-    const std::int64_t offset = static_cast<std::int64_t>(p.index - 1) * step;
-    p.rf = static_cast<std::int64_t>(axisMin) + offset;
-    p.ifreq = shift + offset;
+    p.ifreq = static_cast<std::int64_t>(SampleIf(shift, step, p.index));
+    p.rf = static_cast<std::int64_t>(axisMin) + (p.ifreq - shift);
     return p;
 }
 

@@ -61,6 +61,9 @@ int Answer(Meter& m, Kind kind, int value, int index, std::uint8_t* data, int si
         if (!m.scriptedSweeps.empty()) {
             std::memcpy(frame, m.scriptedSweeps[m.nextScripted % m.scriptedSweeps.size()].data(), 128);
             ++m.nextScripted;
+        } else if (m.sky) {
+            const double pointing = m.swinging ? SwingPointing(m.sweepsAnswered++) : 0.0;
+            SkySweep(*m.sky, pointing, static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame);
         } else {
             const double signal = m.swinging ? SwingSignal(m.sweepsAnswered++) : 1.0;
             DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal);
@@ -152,6 +155,77 @@ void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, do
         rng = rng * 1103515245u + 12345u;
         level += static_cast<int>((rng >> 16) % 9) - 4;
         frame[i] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(level), 0, 255));
+    }
+}
+
+std::shared_ptr<const Sky> LoadSky(const std::string& folder, const std::string& position, double lnbDrift) {
+    sky::Catalogue catalogue = sky::LoadScanFolder(folder);
+    auto result = std::make_shared<Sky>();
+    result->lnbDrift = lnbDrift;
+    bool found = false;
+    for (sky::Satellite& s : catalogue.satellites) {
+        if (s.cBand) continue;
+        if (s.position == position) {
+            found = true;
+            result->aim = s.longitude;
+        }
+        result->satellites.push_back(std::move(s));
+    }
+    if (!found) return nullptr;
+    return result;
+}
+
+double SwingPointing(std::uint32_t sweep) {
+    const double pi = 3.14159265358979323846;
+    return 6 * std::sin(2 * pi * (sweep % 480) / 480.0);
+}
+
+void SkySweep(const Sky& sky, double pointing, std::uint16_t value, std::uint16_t index, std::uint8_t* frame) {
+    const int flags = value >> 8;
+    const bool horizontal = flags & 0x80, upper = flags & 0x40, amp = flags & 0x20, att = flags & 0x10;
+    const int shift = index & 0x0FFF;
+    int step = index >> 12;
+    if (step == 0) step = 16;
+    const double lo = (upper ? 10600 : 9750) + sky.lnbDrift;
+    const double koef = 0.43;  // dB per sample unit at the default calibration
+    // Linear power above the floor per sample, summed over the satellites in view.
+    double excess[128] = {};
+    const double aim = sky.aim + pointing;
+    for (const sky::Satellite& sat : sky.satellites) {
+        // Off the beam: 12 (off / beamwidth)^2 dB, with a half-power beamwidth of 1.8 degrees.
+        const double off = sat.longitude - aim;
+        const double loss = 12 * (off / 1.8) * (off / 1.8);
+        if (loss > 30) continue;
+        for (const sky::Transponder& t : sat.transponders) {
+            if (sky::OnHorizontalSwitch(t.polarisation) != horizontal) continue;
+            const double centre = t.frequency - lo;  // IF
+            const double half = t.Width() / 2;
+            if (centre + 3 * half < shift || centre - 3 * half > shift + 127.0 * step) continue;
+            // Its height, 6..20 dB, fixed by its frequency.
+            const auto h = static_cast<std::uint32_t>(t.frequency * 1000) * 2654435761u;
+            const double height = 6 + (h >> 20) % 15 - loss;
+            const double peak = std::pow(10.0, height / 10);
+            for (int i = 0; i < 128; ++i) {
+                // Sample i stands for the IF the chart places it at: the start plus (i - 1) steps.
+                const double d = (shift + (i - 1) * step - centre) / half;
+                const double d2 = d * d;
+                excess[i] += peak / (1 + d2 * d2 * d2 * d2 * d2);  // flat top, -3 dB at the edges
+            }
+        }
+    }
+    std::uint32_t& rng = noise;
+    for (int i = 0; i < 128; ++i) {
+        const int f = shift + (i - 1) * step;
+        // The floor falls by about 4 dB across the IF band, as a cable's loss grows.
+        double db = 118 * koef + (amp ? 9 : 0) - (att ? 20 : 0) - (f - 950) / 300.0;
+        db += 10 * std::log10(1 + excess[i]);
+        double n = 0;
+        for (int k = 0; k < 4; ++k) {
+            rng = rng * 1103515245u + 12345u;
+            n += ((rng >> 16) & 0x7FFF) / 32768.0 - 0.5;
+        }
+        db += n * 0.9;  // about 0.5 dB of noise
+        frame[i] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(std::lround(db / koef)), 0, 255));
     }
 }
 

@@ -5,9 +5,13 @@
 // answer requests exactly as it does.
 #pragma once
 
+#include "sky/Plans.h"
+
 #include <array>
 #include <cstdint>
 #include <cstddef>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -49,6 +53,8 @@ struct Meter {
     // demo spectrum, for tests that need known samples; empty: the demo.
     std::vector<std::array<std::uint8_t, 128>> scriptedSweeps;
     std::size_t nextScripted = 0;
+    // A real sky in place of the demo spectrum (null: the demo spectrum).
+    std::shared_ptr<const struct Sky> sky;
     Fault& FaultFor(Kind kind) { return faults[static_cast<int>(kind)]; }
 };
 
@@ -67,5 +73,24 @@ void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, do
 // the satellite twice in a period of 480 sweeps (12 s at 40 sweeps a
 // second), between 0.15 off the satellite and 1 right on it.
 double SwingSignal(std::uint32_t sweep);
+
+// The sky as a universal LNB (9750 / 10600 MHz) on a dish aimed at one
+// orbital position sees it: the Ku-band transponders of every position near
+// the aim, each a plateau of its symbol rate x 1.35 with sloped edges, 6 to
+// 20 dB over a floor that tilts with frequency, weakened by how far the
+// position lies off the dish's beam.
+struct Sky {
+    std::vector<sky::Satellite> satellites;  // Ku-band plans
+    double aim = 0;        // longitude the dish points at when not swung, east positive
+    double lnbDrift = 0;   // MHz the LNB's oscillator lies above its nominal value
+};
+// The transponder plans of the data set in `folder`, Ku band only, aimed at
+// `position` ("13.0E"); null when the position is not in the data set.
+std::shared_ptr<const Sky> LoadSky(const std::string& folder, const std::string& position, double lnbDrift);
+// One sweep of that sky with the dish `pointing` degrees east of its aim.
+void SkySweep(const Sky& sky, double pointing, std::uint16_t value, std::uint16_t index, std::uint8_t* frame);
+// Where a swung dish points at its n-th sweep: across the neighbouring
+// positions, up to 6 degrees either side of the aim, in 480 sweeps.
+double SwingPointing(std::uint32_t sweep);
 
 }  // namespace sim

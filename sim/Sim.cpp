@@ -67,6 +67,18 @@ struct DemoInit {
         ResetToDemo();
         const char* swing = std::getenv("VELKARN_SIM_SWING");
         if (swing && *swing && std::strcmp(swing, "0") != 0) MeterAt(0).swinging = true;
+        // VELKARN_SIM_SKY=13.0E: the sweep shows the real sky at that orbital
+        // position, from the transponder data set (in VELKARN_SIM_SKY_DIR, or
+        // where the program looks for it), the LNB's oscillator
+        // VELKARN_SIM_LNB_DRIFT MHz above its nominal value.
+        const char* position = std::getenv("VELKARN_SIM_SKY");
+        if (position && *position) {
+            const char* dir = std::getenv("VELKARN_SIM_SKY_DIR");
+            const char* drift = std::getenv("VELKARN_SIM_LNB_DRIFT");
+            MeterAt(0).sky = LoadSky(dir && *dir ? dir : sky::ScanFolder("."), position,
+                                     drift ? std::atof(drift) : 0.0);
+            if (!MeterAt(0).sky) std::fprintf(stderr, "simulated meter: no position %s in the data set\n", position);
+        }
     }
 } demoInit;
 
