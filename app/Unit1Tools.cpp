@@ -1,6 +1,7 @@
 #include "app/Unit1Tools.h"
 
 #include "app/Unit1.h"
+#include "app/Unit1Sky.h"
 #include "common/Files.h"
 #include "settings/Exchange.h"
 #include "toolkit/Chart.h"
@@ -99,6 +100,8 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
 
+    Sky = new PanoramaSky(form, *Menu);
+
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);
     // The marks follow the table as it is edited.
@@ -135,6 +138,7 @@ bool PanoramaTools::TakeIn(panorama::TickResult result, const panorama::SweepFra
     } else if (tools_.Observe(meaning)) {
         ShowHolds();
     }
+    Sky->TakeIn(tools_.shown(), redraw);
     ShowMarks();
     return redraw;
 }

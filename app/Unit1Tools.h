@@ -15,6 +15,7 @@
 
 class QAction;
 class QActionGroup;
+class PanoramaSky;
 class QMenu;
 class QPoint;
 class TForm1;
@@ -46,6 +47,9 @@ public:
     QAction* ActionMarks;     // Shift+F9
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
+
+    // Transponders found and the satellite named (Shift+F3, Shift+F5, Shift+F6).
+    PanoramaSky* Sky;
 
     // The hold traces, drawn over the live trace.
     toolkit::ChartSeries* MaxSeries;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     int truths = 0, recalled = 0, founds = 0, correct = 0;
     int resolvable = 0, resolvableRecalled = 0;
     std::vector<double> centreErrors, offsetErrors;
-    int namedFirst = 0, inTop3 = 0, namedAtAll = 0;
+    int namedFirst = 0, inTop3 = 0, namedAtAll = 0, namedRight = 0;
     double findSeconds = 0, nameSeconds = 0;
     std::vector<int> firstByStep(11), casesByStep(11);
     sky::Finding finding;
@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
                         named.tooltip.c_str());
         ++casesByStep[c.step];
         if (named.named) ++namedAtAll;
+        if (named.named && named.best[0].satellite == c.sat) ++namedRight;
         for (std::size_t k = 0; k < named.best.size(); ++k)
             if (named.best[k].satellite == c.sat) {
                 if (k == 0) {
@@ -186,7 +187,8 @@ int main(int argc, char** argv) {
     std::printf("named first:       %.1f %% (step 10: %.1f %%, step 4: %.1f %%)\n", 100.0 * namedFirst / n,
                 100.0 * firstByStep[10] / std::max(1, casesByStep[10]), 100.0 * firstByStep[4] / std::max(1, casesByStep[4]));
     std::printf("among first three: %.1f %%\n", 100.0 * inTop3 / n);
-    std::printf("named at all (clearly best): %.1f %%\n", 100.0 * namedAtAll / n);
+    std::printf("named on the label (clearly best): %.1f %%, of them right %.1f %%\n", 100.0 * namedAtAll / n,
+                100.0 * namedRight / std::max(1, namedAtAll));
     std::printf("offset error:      median %.2f MHz, 95th percentile %.2f MHz\n", Percentile(offsetErrors, 0.5),
                 Percentile(offsetErrors, 0.95));
     std::printf("finding:           %.1f us per sweep\n", 1e6 * findSeconds / n);

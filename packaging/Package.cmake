@@ -17,6 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies (Qt 6, libusb-0.1) are read off the binary.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The transponder plans the satellite naming reads (/usr/share/dvb/dvb-s);
+# CPack adds the libraries read off the binary to it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "dtv-scan-tables")
 # The rule carries TAG+="uaccess", which systemd-logind acts on.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd | udev")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst)

@@ -12,8 +12,8 @@ constexpr int kFirst = 1;  // the first sample on the axis
 constexpr int kCount = panorama::kSamples - kFirst;
 constexpr int kMaxOffset = 5;
 // The best must stand this far above the second to be named.
-constexpr double kMinScore = 0.45;
-constexpr double kMinLead = 0.04;
+constexpr double kMinScore = 0.3;
+constexpr double kMinLead = 0.03;
 constexpr double kFewPenalty = 0.2;
 // Levels above the floor count up to this many dB: whether a frequency is
 // occupied matters, not how strong its transponder happens to be.

@@ -1,10 +1,12 @@
 ; The Windows installer: velkarn3-pano-<version>-setup.exe.
 ; Installs velkarn3.exe under Program Files, with Start-menu shortcuts in
 ; both languages and an uninstaller registered with Windows. The meter's USB
-; driver (libusb-win32) is not part of it: the finish page says so.
+; driver (libusb-win32) is not part of it: the finish page says so. The
+; transponder plans (DVBS: a folder of dtv-scan-tables' DVB-S files and its
+; copyright file) go into a "dvb-s" folder beside the program.
 ;
 ; makensis -DVERSION=0.1.0 -DEXE=path\to\velkarn3.exe -DICON=path\to\velkarn3.ico
-;          -DOUTFILE=path\to\velkarn3-pano-0.1.0-setup.exe velkarn3.nsi
+;          -DDVBS=path\to\dvb-s -DOUTFILE=path\to\velkarn3-pano-0.1.0-setup.exe velkarn3.nsi
 
 Unicode true
 ; A 64-bit installer for the 64-bit program (it also runs under a 64-bit-only
@@ -18,6 +20,7 @@ Target amd64-unicode
 !macroend
 !insertmacro Required VERSION
 !insertmacro Required EXE
+!insertmacro Required DVBS
 !insertmacro Required ICON
 !insertmacro Required OUTFILE
 
@@ -79,6 +82,10 @@ Section "Velkarn3 Pano"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "/oname=velkarn3.exe" "${EXE}"
+  ; The transponder plans (dtv-scan-tables' DVB-S files and their copyright).
+  SetOutPath "$INSTDIR\dvb-s"
+  File "${DVBS}/*"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortcut "$SMPROGRAMS\Velkarn3 Pano.lnk" "$INSTDIR\velkarn3.exe"
@@ -101,6 +108,8 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Velkarn3 Панорама.lnk"
   Delete "$INSTDIR\velkarn3.exe"
   Delete "$INSTDIR\uninstall.exe"
+  Delete "$INSTDIR\dvb-s\*"
+  RMDir "$INSTDIR\dvb-s"
   ; Only if empty: whatever else the user put there stays.
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

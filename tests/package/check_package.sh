@@ -57,6 +57,9 @@ for soname in $needed; do
   grep -Fqx "$owner" <<<"$depends_names" || fail "Depends lacks $owner (for $soname): $depends"
 done
 
+# The satellite naming's transponder plans come from Debian's data set.
+grep -Fqx dtv-scan-tables <<<"$depends_names" || fail "Depends lacks dtv-scan-tables: $depends"
+
 # Maintainer script: executable, and it only reloads and replays udev rules.
 dpkg-deb -e "$deb" "$work/control"
 [ -x "$work/control/postinst" ] || fail "postinst missing or not executable"

@@ -1,0 +1,225 @@
+#include "app/Unit1Sky.h"
+
+#include "app/Unit1.h"
+#include "common/Files.h"
+#include "toolkit/Chart.h"
+#include "toolkit/Dialogs.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QWidget>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const QColor kBracketColour(255, 160, 32);  // orange: apart from the green table marks and the white peak
+// Naming runs on every few fresh sweeps, not on each one.
+constexpr int kNameEvery = 8;
+constexpr long kMaxPlanFile = 64L << 20;
+
+QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+// The brackets over the found transponders: a widget of its own laid over
+// the plot, transparent for the mouse, shown only while finding is on, so
+// that the chart itself is drawn exactly as without it.
+class PanoramaSky::Brackets : public QWidget {
+public:
+    Brackets(toolkit::Chart* chart, const PanoramaSky& sky) : QWidget(chart), chart_(chart), sky_(sky) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setGeometry(chart->plotRect());
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const panorama::SampleMeaning& m = sky_.FindingMeaning();
+        QPainter p(this);
+        QFont f = font();
+        f.setPixelSize(10);
+        p.setFont(f);
+        p.setPen(QPen(kBracketColour, 1));
+        const QPoint origin = geometry().topLeft();
+        for (const sky::Found& t : sky_.Finding().found) {
+            // On the axis where the chart places the samples they came from.
+            auto x = [&](double ifreq) { return m.axisMin + (ifreq - m.shift); };
+            const QPointF a = chart_->mapToPosition(QPointF(x(t.lowIf), t.level)) - origin;
+            const QPointF b = chart_->mapToPosition(QPointF(x(t.highIf), t.level)) - origin;
+            const int y = std::max(14, static_cast<int>(std::lround(a.y())) - 6);
+            const int x1 = static_cast<int>(std::lround(a.x())), x2 = std::max(x1 + 2, static_cast<int>(std::lround(b.x())));
+            p.drawLine(x1, y, x2, y);
+            p.drawLine(x1, y, x1, y + 5);
+            p.drawLine(x2, y, x2, y + 5);
+            const QString text = QString::number(std::lround(t.centreRf));
+            const QRect box(x1 - 20, y - 13, x2 - x1 + 40, 12);
+            p.drawText(box, Qt::AlignHCenter | Qt::AlignBottom, text);
+        }
+    }
+
+private:
+    toolkit::Chart* chart_;
+    const PanoramaSky& sky_;
+};
+
+PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form) {
+    auto item = [this, &menu](const QString& text, const QKeySequence& key, bool checkable) {
+        QAction* a = menu.addAction(text);
+        a->setShortcut(key);
+        a->setCheckable(checkable);
+        form_.addAction(a);
+        return a;
+    };
+    menu.addSeparator();
+    ActionFind = item(QStringLiteral("Найти транспондеры"), Qt::SHIFT | Qt::Key_F3, true);
+    ActionName = item(QStringLiteral("Определить спутник"), Qt::SHIFT | Qt::Key_F5, true);
+    ActionLoad = item(QStringLiteral("Загрузить список спутников…"), Qt::SHIFT | Qt::Key_F6, false);
+
+    brackets_ = new Brackets(form.Chart1, *this);
+    LabelSat = new QLabel(form.Chart1);
+    LabelSat->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 170); font-weight: bold; padding: 1px 3px; }"));
+    LabelSat->setAccessibleDescription(QStringLiteral("Спутник"));
+    LabelSat->move(form.Chart1->plotRect().left() + 6, form.Chart1->plotRect().top() + 4);
+    LabelSat->hide();
+
+    auto on = [this](QAction* a, auto body) {
+        connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
+    };
+    on(ActionFind, [this](bool) { Switched(); });
+    on(ActionName, [this](bool on) {
+        if (on) EnsurePlans();
+        sinceNaming_ = kNameEvery;  // name at the next sweep
+        Switched();
+    });
+    on(ActionLoad, [this](bool) {
+        toolkit::FileDialogOptions options;
+        options.title = QStringLiteral("Загрузить список спутников");
+        options.filter = QStringLiteral("Список спутников (*.xml)|*.xml");
+        options.mustExist = true;
+        const QString file = toolkit::dialogs().openFile(options);
+        if (!file.isEmpty()) LoadSatellites(file);
+    });
+}
+
+PanoramaSky::~PanoramaSky() = default;
+
+void PanoramaSky::EnsurePlans() {
+    if (plansLoaded_) return;
+    plansLoaded_ = true;
+    const std::string folder = sky::ScanFolder(QCoreApplication::applicationDirPath().toStdString());
+    sky::Catalogue c = sky::LoadScanFolder(folder);
+    plans_ = std::move(c.satellites);
+    plansNote_ = plans_.empty() ? "Нет списка спутников: " + folder : std::string();
+}
+
+bool PanoramaSky::LoadSatellites(const QString& file) {
+    const auto fail = [](const std::string& why) {
+        toolkit::dialogs().message(U("Список спутников не загружен: " + why));
+        return false;
+    };
+    std::FILE* f = common::OpenForReading(common::PathFromUtf8(file.toStdString()));
+    if (!f) return fail("файл не открывается");
+    std::string text;
+    char buf[16384];
+    std::size_t n;
+    bool tooBig = false;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        text.append(buf, n);
+        if (static_cast<long>(text.size()) > kMaxPlanFile) {
+            tooBig = true;
+            break;
+        }
+    }
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (tooBig) return fail("файл слишком велик");
+    if (readError) return fail("ошибка чтения файла");
+    try {
+        std::vector<sky::Satellite> plans = sky::ParseSatellitesXml(text);
+        plans_ = std::move(plans);
+        plansLoaded_ = true;
+        plansNote_.clear();
+    } catch (const sky::FormatError& e) {
+        return fail(e.what());
+    }
+    sinceNaming_ = kNameEvery;
+    if (ActionName->isChecked() && haveTrace_) {
+        panorama::TraceTools::Shown shown;
+        shown.meaning = meaning_;
+        shown.live = levels_;
+        Name(shown);
+    }
+    return true;
+}
+
+void PanoramaSky::Switched() {
+    const bool any = ActionFind->isChecked() || ActionName->isChecked();
+    if (!any) {
+        finding_ = {};
+        naming_ = {};
+        haveTrace_ = false;
+    } else if (haveTrace_) {
+        // What the trace already on the chart shows, at once.
+        panorama::TraceTools::Shown shown;
+        shown.meaning = meaning_;
+        shown.live = levels_;
+        Find(shown);
+        if (ActionName->isChecked()) Name(shown);
+    }
+    brackets_->setVisible(ActionFind->isChecked());
+    brackets_->update();
+    ShowNaming();
+}
+
+void PanoramaSky::TakeIn(const panorama::TraceTools::Shown& shown, bool fresh) {
+    if (!ActionFind->isChecked() && !ActionName->isChecked()) return;
+    if (!fresh || !shown.valid) return;
+    const bool changed = !(shown.meaning == meaning_);
+    Find(shown);
+    if (ActionFind->isChecked()) brackets_->update();
+    if (ActionName->isChecked() && (changed || ++sinceNaming_ >= kNameEvery)) Name(shown);
+}
+
+void PanoramaSky::Find(const panorama::TraceTools::Shown& shown) {
+    meaning_ = shown.meaning;
+    levels_ = shown.live;
+    haveTrace_ = true;
+    const panorama::Oscillator osc =
+        panorama::OscillatorOfAxis(meaning_.loIndex, meaning_.axisMin, meaning_.shift);
+    sky::FindTransponders(levels_, meaning_.shift, meaning_.step, osc, finding_);
+}
+
+void PanoramaSky::Name(const panorama::TraceTools::Shown& shown) {
+    sinceNaming_ = 0;
+    sky::SweepInput in;
+    in.levels = &levels_;
+    in.finding = &finding_;
+    in.shift = shown.meaning.shift;
+    in.step = shown.meaning.step;
+    in.osc = panorama::OscillatorOfAxis(shown.meaning.loIndex, shown.meaning.axisMin, shown.meaning.shift);
+    in.horizontal = (shown.meaning.flags & panorama::kPolarisationBit) != 0;
+    naming_ = sky::NameSatellite(plans_, in);
+    ShowNaming();
+}
+
+void PanoramaSky::ShowNaming() {
+    if (!ActionName->isChecked()) {
+        LabelSat->hide();
+        return;
+    }
+    const QString text = U(naming_.text.empty() ? std::string(sky::kNotNamed) : naming_.text);
+    if (LabelSat->text() != text) {
+        LabelSat->setText(text);
+        LabelSat->adjustSize();
+    }
+    const QString tip = U(plansNote_.empty() ? naming_.tooltip : plansNote_);
+    if (LabelSat->toolTip() != tip) LabelSat->setToolTip(tip);
+    LabelSat->show();
+}

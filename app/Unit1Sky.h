@@ -1,0 +1,73 @@
+// What the dish sees, on the chart: the transponders found in the live trace
+// (a bracket over each one's width with its centre frequency) and the
+// orbital position named from them (a label on the chart, the best three
+// candidates in its tooltip); and loading a satellites.xml for this run.
+// The work is sky/'s; this moves it between the tools' menu, the tick and
+// the chart. Both are off when the window opens.
+#pragma once
+
+#include "panorama/Tools.h"
+#include "sky/Finder.h"
+#include "sky/Naming.h"
+#include "sky/Plans.h"
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QWidget;
+class TForm1;
+
+class PanoramaSky : public QObject {
+    Q_OBJECT
+public:
+    PanoramaSky(TForm1& form, QMenu& menu);
+    ~PanoramaSky() override;
+
+    QAction* ActionFind;   // "Найти транспондеры", Shift+F3
+    QAction* ActionName;   // "Определить спутник", Shift+F5
+    QAction* ActionLoad;   // "Загрузить список спутников…", Shift+F6
+    QLabel* LabelSat;      // the named satellite, on the chart (hidden while naming is off)
+
+    // The tick's part: the shown sweep changed (`fresh`) or not. Finds the
+    // transponders of the live trace on every fresh sweep while either item
+    // is on, and names the satellite every few sweeps while naming is on.
+    void TakeIn(const panorama::TraceTools::Shown& shown, bool fresh);
+
+    // What was found in the shown trace and the last naming, for the
+    // window's other tools (empty while the items are off).
+    const sky::Finding& Finding() const { return finding_; }
+    const sky::NamingResult& Naming() const { return naming_; }
+    // The shown trace's meaning the finding belongs to.
+    const panorama::SampleMeaning& FindingMeaning() const { return meaning_; }
+    // The plans the naming uses (loaded when naming is first switched on).
+    const std::vector<sky::Satellite>& Plans() const { return plans_; }
+
+    // Loads a satellites.xml as the plans for this run; a bad file is told
+    // in a message box and changes nothing. True when loaded.
+    bool LoadSatellites(const QString& file);
+
+private:
+    class Brackets;
+    void EnsurePlans();
+    void Find(const panorama::TraceTools::Shown& shown);
+    void Name(const panorama::TraceTools::Shown& shown);
+    void ShowNaming();
+    void Switched();
+
+    TForm1& form_;
+    Brackets* brackets_;
+    std::vector<sky::Satellite> plans_;
+    bool plansLoaded_ = false;
+    std::string plansNote_;  // why there are no plans, for the tooltip
+    sky::Finding finding_;
+    sky::NamingResult naming_;
+    panorama::SampleMeaning meaning_;
+    panorama::Levels levels_{};  // the trace the finding was made from
+    bool haveTrace_ = false;
+    int sinceNaming_ = 0;
+};
