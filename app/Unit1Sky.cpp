@@ -1,6 +1,7 @@
 #include "app/Unit1Sky.h"
 
 #include "app/Unit1.h"
+#include "app/Unit1Tools.h"
 #include "common/Files.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
@@ -81,14 +82,6 @@ PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form
     ActionName = item(QStringLiteral("Определить спутник"), Qt::SHIFT | Qt::Key_F5, true);
     ActionLoad = item(QStringLiteral("Загрузить список спутников…"), Qt::SHIFT | Qt::Key_F6, false);
 
-    brackets_ = new Brackets(form.Chart1, *this);
-    LabelSat = new QLabel(form.Chart1);
-    LabelSat->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 170); font-weight: bold; padding: 1px 3px; }"));
-    LabelSat->setAccessibleDescription(QStringLiteral("Спутник"));
-    LabelSat->move(form.Chart1->plotRect().left() + 6, form.Chart1->plotRect().top() + 4);
-    LabelSat->hide();
-
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
     };
@@ -165,16 +158,27 @@ void PanoramaSky::Switched() {
         finding_ = {};
         naming_ = {};
         haveTrace_ = false;
-    } else if (haveTrace_) {
+    } else if (form_.Tools && form_.Tools->State().shown().valid) {
         // What the trace already on the chart shows, at once.
-        panorama::TraceTools::Shown shown;
-        shown.meaning = meaning_;
-        shown.live = levels_;
+        const panorama::TraceTools::Shown& shown = form_.Tools->State().shown();
         Find(shown);
         if (ActionName->isChecked()) Name(shown);
     }
-    brackets_->setVisible(ActionFind->isChecked());
-    brackets_->update();
+    // The overlay and the label come into being when first needed, so that
+    // until then the chart and what assistive technology sees of it are as
+    // without them.
+    if (ActionFind->isChecked() && !brackets_) brackets_ = new Brackets(form_.Chart1, *this);
+    if (brackets_) {
+        brackets_->setVisible(ActionFind->isChecked());
+        brackets_->update();
+    }
+    if (ActionName->isChecked() && !LabelSat) {
+        LabelSat = new QLabel(form_.Chart1);
+        LabelSat->setStyleSheet(QStringLiteral(
+            "QLabel { color: white; background: rgba(0, 0, 0, 170); font-weight: bold; padding: 1px 3px; }"));
+        LabelSat->setAccessibleDescription(QStringLiteral("Спутник"));
+        LabelSat->move(form_.Chart1->plotRect().left() + 6, form_.Chart1->plotRect().top() + 4);
+    }
     ShowNaming();
 }
 
@@ -183,7 +187,16 @@ void PanoramaSky::TakeIn(const panorama::TraceTools::Shown& shown, bool fresh) {
     if (!fresh || !shown.valid) return;
     const bool changed = !(shown.meaning == meaning_);
     Find(shown);
-    if (ActionFind->isChecked()) brackets_->update();
+    if (ActionFind->isChecked() && brackets_) {
+        // Repainted only when a bracket moved by a pixel's worth: the plot
+        // under the overlay is drawn again with it.
+        std::vector<int> drawn;
+        drawn.reserve(finding_.found.size() * 3);
+        for (const sky::Found& f : finding_.found)
+            for (double v : {f.lowIf, f.highIf, static_cast<double>(f.level)}) drawn.push_back(static_cast<int>(std::lround(v)));
+        if (changed || drawn != drawn_) brackets_->update();
+        drawn_ = std::move(drawn);
+    }
     if (ActionName->isChecked() && (changed || ++sinceNaming_ >= kNameEvery)) Name(shown);
 }
 
@@ -210,6 +223,7 @@ void PanoramaSky::Name(const panorama::TraceTools::Shown& shown) {
 }
 
 void PanoramaSky::ShowNaming() {
+    if (!LabelSat) return;
     if (!ActionName->isChecked()) {
         LabelSat->hide();
         return;

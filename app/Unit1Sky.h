@@ -31,7 +31,9 @@ public:
     QAction* ActionFind;   // "Найти транспондеры", Shift+F3
     QAction* ActionName;   // "Определить спутник", Shift+F5
     QAction* ActionLoad;   // "Загрузить список спутников…", Shift+F6
-    QLabel* LabelSat;      // the named satellite, on the chart (hidden while naming is off)
+    // The named satellite, on the chart: made when naming is first switched
+    // on (null before), hidden while it is off.
+    QLabel* LabelSat = nullptr;
 
     // The tick's part: the shown sweep changed (`fresh`) or not. Finds the
     // transponders of the live trace on every fresh sweep while either item
@@ -60,7 +62,7 @@ private:
     void Switched();
 
     TForm1& form_;
-    Brackets* brackets_;
+    Brackets* brackets_ = nullptr;  // made when finding is first switched on
     std::vector<sky::Satellite> plans_;
     bool plansLoaded_ = false;
     std::string plansNote_;  // why there are no plans, for the tooltip
@@ -70,4 +72,5 @@ private:
     panorama::Levels levels_{};  // the trace the finding was made from
     bool haveTrace_ = false;
     int sinceNaming_ = 0;
+    std::vector<int> drawn_;  // the brackets as last drawn, rounded
 };

@@ -133,6 +133,28 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
                       [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
     all.resize(keep);
 
+    // The offset again from the transponders the finder measured one by
+    // one: the correlation moves plateaus by whole MHz against samples up to
+    // 10 MHz apart, the finder's centres are finer. The median of what each
+    // lone transponder of about the plan's width says, where three or more
+    // agree with the plan.
+    for (Candidate& c : all) {
+        std::vector<double> says;
+        for (const Found& f : in.finding->found) {
+            if (f.partial) continue;
+            for (const Transponder& t : c.satellite->transponders) {
+                if (OnHorizontalSwitch(t.polarisation) != in.horizontal) continue;
+                const double d = t.frequency - f.centreRf;  // the oscillator's offset this pair tells
+                if (std::fabs(d - c.offset) > step / 2 + 2 || std::fabs(f.width - t.Width()) > std::max(step, 0.3 * t.Width()))
+                    continue;
+                says.push_back(d);
+            }
+        }
+        if (says.size() < 3) continue;
+        std::nth_element(says.begin(), says.begin() + says.size() / 2, says.end());
+        c.offset = std::clamp(static_cast<int>(std::lround(says[says.size() / 2])), -kMaxOffset, kMaxOffset);
+    }
+
     // How many of the best plans' transponders the finder saw.
     for (Candidate& c : all) {
         for (const Transponder& t : c.satellite->transponders) {

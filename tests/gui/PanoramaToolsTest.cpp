@@ -2,6 +2,7 @@
 // simulated meter that answers known sweeps.
 #include "Fixture.h"
 
+#include "app/Unit1Sky.h"
 #include "app/Unit1Tools.h"
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
@@ -57,7 +58,8 @@ protected:
         std::vector<QAction*> all{tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionSaveSnapshot, tools->ActionSaveTrace})
+                           tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->Sky->ActionFind,
+                           tools->Sky->ActionName, tools->Sky->ActionLoad})
             all.push_back(a);
         return all;
     }
@@ -77,7 +79,8 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
                                   "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
-                                  "Сохранить трассу…"}));
+                                  "Сохранить трассу…", "Найти транспондеры", "Определить спутник",
+                                  "Загрузить список спутников…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));

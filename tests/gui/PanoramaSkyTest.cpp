@@ -1,0 +1,107 @@
+// The transponders found and the satellite named, in the real window
+// against the simulated meter: known sweeps, and the real sky of 13.0E.
+#include "Fixture.h"
+
+#include "app/Unit1Sky.h"
+#include "app/Unit1Tools.h"
+#include "toolkit/Chart.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+class PanoramaSkyWindow : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        sky = form->Tools->Sky;
+        form->SpeedButton1->setChecked(true);
+    }
+    void Tick(int n = 1) {
+        for (int k = 0; k < n; ++k) form->ButtonRead_PANOClick();
+        QCoreApplication::processEvents();
+    }
+    PanoramaSky* sky = nullptr;
+};
+
+TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
+    form->show();
+    std::array<std::uint8_t, 128> frame{};
+    for (int i = 0; i < 128; ++i) frame[i] = static_cast<std::uint8_t>(118 + (i * 5) % 3);
+    for (int i = 30; i <= 33; ++i) frame[i] = 150;
+    for (int i = 60; i <= 64; ++i) frame[i] = 160;
+    sim::MeterAt(meter).scriptedSweeps = {frame};
+    Tick();
+    EXPECT_FALSE(sky->ActionFind->isChecked() || sky->ActionName->isChecked());
+    EXPECT_TRUE(sky->Finding().found.empty());
+    const QImage before = form->grab().toImage();
+
+    sky->ActionFind->trigger();  // at once, on the trace already shown
+    ASSERT_EQ(sky->Finding().found.size(), 2u);
+    // Samples 30..33 lie at IF 950 + 29..32 steps; on the upper band's 10600.
+    EXPECT_NEAR(sky->Finding().found[0].centreIf, 950 + 30.5 * 10, 2);
+    EXPECT_NEAR(sky->Finding().found[0].centreRf, 10600 + 950 + 30.5 * 10, 2);
+    EXPECT_NEAR(sky->Finding().found[1].centreIf, 950 + 61 * 10, 2);
+    Tick();
+    EXPECT_EQ(sky->Finding().found.size(), 2u);
+    EXPECT_NE(form->grab().toImage(), before);
+
+    sky->ActionFind->trigger();
+    Tick();
+    EXPECT_TRUE(sky->Finding().found.empty());
+    EXPECT_EQ(form->grab().toImage(), before);
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.messages.isEmpty());
+}
+
+TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelNamedByItsText) {
+    sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "13.0E", 2);
+    ASSERT_TRUE(sim::MeterAt(meter).sky);
+    EXPECT_EQ(sky->LabelSat, nullptr);
+    form->show();
+    sky->ActionName->trigger();
+    Tick(10);
+    ASSERT_TRUE(sky->LabelSat->isVisible());
+    const QString text = sky->LabelSat->text();
+    EXPECT_TRUE(text.startsWith("13.0E Hotbird (")) << text.toStdString() << "\n"
+                                                   << sky->LabelSat->toolTip().toStdString();
+    EXPECT_TRUE(text.endsWith("гетеродин +2 МГц") || text.endsWith("гетеродин +1 МГц") ||
+                text.endsWith("гетеродин +3 МГц")) << text.toStdString();
+    EXPECT_EQ(sky->LabelSat->toolTip().count('\n'), 2);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(sky->LabelSat);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), text);
+    EXPECT_EQ(a->text(QAccessible::Description), "Спутник");
+
+    sky->ActionName->trigger();
+    EXPECT_FALSE(sky->LabelSat->isVisible());
+}
+
+TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing) {
+    QTemporaryDir dir;
+    const QString good = dir.filePath("satellites.xml"), bad = dir.filePath("bad.xml");
+    QFile g(good), b(bad);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+    g.write("<satellites><sat name=\"Test\" position=\"-300\">"
+            "<transponder frequency=\"11000000\" symbol_rate=\"27500000\" polarization=\"0\"/>"
+            "</sat></satellites>");
+    b.write("<satellites><sat name=\"Broken\" position=\"130\">");
+    g.close();
+    b.close();
+
+    dialogs.fileChoices = {good, bad};
+    sky->ActionLoad->trigger();
+    ASSERT_EQ(sky->Plans().size(), 1u);
+    EXPECT_EQ(sky->Plans()[0].position, "30.0W");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    sky->ActionLoad->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], "Список спутников не загружен: строка 1: файл оборван внутри <sat>");
+    ASSERT_EQ(sky->Plans().size(), 1u);
+    EXPECT_EQ(sky->Plans()[0].name, "Test");
+    EXPECT_EQ(dialogs.fileDialogs.size(), 2);
+    EXPECT_TRUE(dialogs.fileDialogs[0].mustExist);
+}
