@@ -59,7 +59,10 @@ protected:
             p.drawLine(x1, y, x1, y + 5);
             p.drawLine(x2, y, x2, y + 5);
             const QString text = QString::number(std::lround(t.centreRf));
-            const QRect box(x1 - 20, y - 13, x2 - x1 + 40, 12);
+            QRect box(x1 - 20, y - 13, x2 - x1 + 40, 12);
+            // Kept inside the plot, for a transponder cut by its edge.
+            if (box.left() < 0) box.moveLeft(0);
+            if (box.right() >= width()) box.moveRight(width() - 1);
             p.drawText(box, Qt::AlignHCenter | Qt::AlignBottom, text);
         }
     }
