@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
     std::normal_distribution<double> gauss(0, 0.5);
     int truths = 0, recalled = 0, founds = 0, correct = 0;
     int resolvable = 0, resolvableRecalled = 0;
-    std::vector<double> centreErrors, offsetErrors;
+    std::vector<double> centreErrors, resolvableErrors, offsetErrors;
+    int distinct = 0, distinctFirst = 0;
     int namedFirst = 0, inTop3 = 0, namedAtAll = 0, namedRight = 0;
     double findSeconds = 0, nameSeconds = 0;
     std::vector<int> firstByStep(11), casesByStep(11);
@@ -145,7 +146,10 @@ int main(int argc, char** argv) {
             if (best >= 0) {
                 used[best] = true;
                 ++recalled;
-                if (apart) ++resolvableRecalled;
+                if (apart) {
+                    ++resolvableRecalled;
+                    resolvableErrors.push_back(bestErr);
+                }
                 centreErrors.push_back(bestErr);
             }
         }
@@ -162,6 +166,33 @@ int main(int argc, char** argv) {
             std::printf("miss %s %s %c lo%.0f step %u shift %d: %s | %s\n", c.sat->position.c_str(), c.sat->name.c_str(),
                         c.horizontal ? 'H' : 'V', c.osc.lo, c.step, c.shift, named.text.c_str(),
                         named.tooltip.c_str());
+        // A plan that another position shares in this sweep (the same
+        // channel grid, as the North American DBS positions have) cannot be
+        // told apart from the spectrum: counted apart.
+        auto inSweep = [&](const sky::Satellite& sat) {
+            std::vector<double> f;
+            for (const sky::Transponder& t : sat.transponders) {
+                if (sky::OnHorizontalSwitch(t.polarisation) != c.horizontal) continue;
+                const double i = panorama::SampleAtIf(c.shift, c.step, c.osc.If(t.frequency));
+                if (i >= 1 && i <= 127) f.push_back(t.frequency);
+            }
+            return f;
+        };
+        const std::vector<double> mine = inSweep(*c.sat);
+        bool shared = false;
+        for (const sky::Satellite& other : catalogue.satellites) {
+            if (&other == c.sat || shared) continue;
+            const std::vector<double> theirs = inSweep(other);
+            if (theirs.size() < mine.size() * 0.8 || theirs.size() > mine.size() * 1.25) continue;
+            int common = 0;
+            for (double f : mine)
+                if (std::any_of(theirs.begin(), theirs.end(), [f](double g) { return std::fabs(f - g) <= 3; })) ++common;
+            shared = common >= 0.8 * mine.size();
+        }
+        if (!shared) {
+            ++distinct;
+            if (!named.best.empty() && named.best[0].satellite == c.sat) ++distinctFirst;
+        }
         ++casesByStep[c.step];
         if (named.named) ++namedAtAll;
         if (named.named && named.best[0].satellite == c.sat) ++namedRight;
@@ -181,11 +212,15 @@ int main(int argc, char** argv) {
     std::printf("finder recall:     %.1f %% of %d transponders wholly in the sweep\n", 100.0 * recalled / truths, truths);
     std::printf("  of those resolvable (wider than a step, a step clear of neighbours): %.1f %% of %d\n",
                 100.0 * resolvableRecalled / std::max(1, resolvable), resolvable);
+    std::printf("  centre error of those: median %.2f MHz, 95th percentile %.2f MHz\n", Percentile(resolvableErrors, 0.5),
+                Percentile(resolvableErrors, 0.95));
     std::printf("finder precision:  %.1f %% of %d found\n", 100.0 * correct / std::max(1, founds), founds);
     std::printf("centre error:      median %.2f MHz, 95th percentile %.2f MHz\n", Percentile(centreErrors, 0.5),
                 Percentile(centreErrors, 0.95));
     std::printf("named first:       %.1f %% (step 10: %.1f %%, step 4: %.1f %%)\n", 100.0 * namedFirst / n,
                 100.0 * firstByStep[10] / std::max(1, casesByStep[10]), 100.0 * firstByStep[4] / std::max(1, casesByStep[4]));
+    std::printf("  of the %d sweeps whose plan no other position shares: %.1f %%\n", distinct,
+                100.0 * distinctFirst / std::max(1, distinct));
     std::printf("among first three: %.1f %%\n", 100.0 * inTop3 / n);
     std::printf("named on the label (clearly best): %.1f %%, of them right %.1f %%\n", 100.0 * namedAtAll / n,
                 100.0 * namedRight / std::max(1, namedAtAll));
