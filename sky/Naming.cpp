@@ -15,6 +15,9 @@ constexpr int kMaxOffset = 5;
 constexpr double kMinScore = 0.3;
 constexpr double kMinLead = 0.03;
 constexpr double kFewPenalty = 0.2;
+// How much the share of found transponders that a leading plan explains
+// adds to its correlation (half of them explained adds nothing).
+constexpr double kFoundWeight = 0.2;
 // Levels above the floor count up to this many dB: whether a frequency is
 // occupied matters, not how strong its transponder happens to be.
 constexpr double kCap = 8;
@@ -128,10 +131,32 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
         result.tooltip = "Ни один план не попадает в полосу обзора";
         return result;
     }
-    const std::size_t keep = std::min<std::size_t>(3, all.size());
-    std::partial_sort(all.begin(), all.begin() + keep, all.end(),
-                      [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
-    all.resize(keep);
+    const auto byScore = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
+    // The leaders again with what the finder measured one by one: the share
+    // of the lone transponders it found that the plan has where they are.
+    const std::size_t leaders = std::min<std::size_t>(8, all.size());
+    std::partial_sort(all.begin(), all.begin() + leaders, all.end(), byScore);
+    all.resize(leaders);
+    int lone = 0;
+    for (const Found& f : in.finding->found) lone += !f.partial;
+    if (lone >= 3) {
+        for (Candidate& c : all) {
+            int matched = 0;
+            for (const Found& f : in.finding->found) {
+                if (f.partial) continue;
+                const bool inPlan = std::any_of(c.satellite->transponders.begin(), c.satellite->transponders.end(),
+                                                [&](const Transponder& t) {
+                                                    return OnHorizontalSwitch(t.polarisation) == in.horizontal &&
+                                                           std::fabs(t.frequency - c.offset - f.centreRf) <=
+                                                               std::max(step / 2 + 2, t.Width() / 4);
+                                                });
+                matched += inPlan;
+            }
+            c.score += kFoundWeight * (static_cast<double>(matched) / lone - 0.5);
+        }
+        std::sort(all.begin(), all.end(), byScore);
+    }
+    all.resize(std::min<std::size_t>(3, all.size()));
 
     // The offset again from the transponders the finder measured one by
     // one: the correlation moves plateaus by whole MHz against samples up to

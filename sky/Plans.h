@@ -63,7 +63,7 @@ std::optional<ScanFileName> ParseScanFileName(std::string_view fileName);
 std::string PositionText(double longitude);
 
 // The plans of every scan file in a folder (UTF-8 name), merged per position
-// and band, in order of longitude (east to west... ascending). Files that are
+// and band, in ascending longitude (west to east). Files that are
 // refused are listed with their message; a folder that cannot be read gives
 // no plans and one message.
 struct Catalogue {
