@@ -75,6 +75,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     Menu->addSeparator();
     ActionSaveSnapshot = item(Menu, QStringLiteral("Сохранить снимок…"), Qt::SHIFT | Qt::Key_F11, false);
     ActionSaveTrace = item(Menu, QStringLiteral("Сохранить трассу…"), Qt::SHIFT | Qt::Key_F12, false);
+    ActionReport = item(Menu, QStringLiteral("Отчёт…"), Qt::CTRL | Qt::Key_F12, false);
 
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
@@ -98,6 +99,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionMarks, [this](bool) { ShowMarks(true); });
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
+    CreateReport();
 
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);

@@ -10,11 +10,15 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QStringList>
 
 #include <array>
+#include <functional>
+#include <optional>
 
 class QAction;
 class QActionGroup;
+class QDateTime;
 class QMenu;
 class QPoint;
 class TForm1;
@@ -47,6 +51,23 @@ public:
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
 
+    // The installation report (Unit1Report.cpp): job fields, site, the
+    // table with where to point the dish, and the chart, as one PDF.
+    QAction* ActionReport;    // Ctrl+F12
+    struct ReportJob {
+        QString name, address, installer;
+    };
+    // Asks for the job's fields; none when cancelled. A real dialog unless
+    // replaced (tests put a scripted answer here).
+    std::function<std::optional<ReportJob>()> AskReportJob;
+    // More lines for the report below the peak's, e.g. the transponders
+    // found and the satellite named, where those features are on.
+    std::function<QStringList()> ReportLines;
+    // The report as PDF bytes: the window as it is now, dated `when`. The
+    // same window and time give the same bytes.
+    QByteArray ReportPdf(const ReportJob& job, const QDateTime& when);
+    void SaveReport();
+
     // The hold traces, drawn over the live trace.
     toolkit::ChartSeries* MaxSeries;
     toolkit::ChartSeries* MinSeries;
@@ -70,6 +91,7 @@ private:
     void ShowPeak();
     void ShowMarks(bool force = false);
     void ShowMenu(const QPoint& at);
+    void CreateReport();  // the report's item and the table's pointing tips
     // Writes a file through a temporary one, after asking before replacing
     // an existing file; a failure is told in a plain message box.
     void SaveFile(const QString& file, const QByteArray& bytes);

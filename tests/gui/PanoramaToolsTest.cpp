@@ -77,7 +77,7 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
                                   "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
-                                  "Сохранить трассу…"}));
+                                  "Сохранить трассу…", "Отчёт…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));
