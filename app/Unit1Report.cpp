@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QPushButton>
 #include <QTimeZone>
 #include <QToolTip>
@@ -260,7 +261,31 @@ void PanoramaTools::CreateReport() {
     form_.StringGrid1->viewport()->installEventFilter(new PointingTips(form_));
 }
 
+struct PanoramaTools::ChartShot {
+    QPicture picture;
+    QSize size;
+    QString unit;
+    std::optional<QString> peak;
+};
+
+PanoramaTools::ChartShot PanoramaTools::ShootChart() const {
+    ChartShot shot;
+    toolkit::Chart& chart = *form_.Chart1;
+    shot.size = chart.size();
+    {
+        QPainter p(&shot.picture);
+        chart.paintChart(p);
+    }
+    shot.unit = form_.Label10->text();
+    if (chart.marker()) shot.peak = chart.marker()->label;
+    return shot;
+}
+
 QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when) {
+    return ReportPdf(job, when, ShootChart());
+}
+
+QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when, const ChartShot& shot) {
     const QString title = QStringLiteral("Отчёт об установке антенны");
     QByteArray bytes;
     {
@@ -314,20 +339,24 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when)
 
         // The chart as shown, scaled to the width; vector, so sharp at any
         // resolution.
-        toolkit::Chart& chart = *form_.Chart1;
-        const double scale = l.width() / chart.width();
-        const double height = chart.height() * scale;
-        const QString unit = form_.Label10->text();
+        const double scale = l.width() / shot.size.width();
+        const double height = shot.size.height() * scale;
         l.need(height + 30);
-        l.text(QStringLiteral("Спектр, ") + unit, 11, true);
+        l.text(QStringLiteral("Спектр, ") + shot.unit, 11, true);
         QPainter& p = l.painter();
         p.save();
         p.translate(0, l.y());
         p.scale(scale, scale);
-        chart.paintChart(p);
+        // A picture played on a device of another resolution is scaled by
+        // the ratio of the two; the chart's pixels are meant here.
+        const QPaintDevice* page = p.device();
+        p.scale(double(shot.picture.logicalDpiX()) / page->logicalDpiX(),
+                double(shot.picture.logicalDpiY()) / page->logicalDpiY());
+        p.setClipRect(QRect(QPoint(0, 0), shot.size));
+        p.drawPicture(0, 0, shot.picture);
         p.restore();
         l.skip(height + 6);
-        if (chart.marker()) l.text(QStringLiteral("Маркер пика: ") + chart.marker()->label, 10);
+        if (shot.peak) l.text(QStringLiteral("Маркер пика: ") + *shot.peak, 10);
         if (ReportLines)
             for (const QString& line : ReportLines()) l.text(line, 10);
     }
@@ -335,11 +364,13 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when)
 }
 
 void PanoramaTools::SaveReport() {
+    // The chart as it is when asked for, whatever the ticks bring while the
+    // dialogs are open.
+    const ChartShot shot = ShootChart();
     const std::optional<ReportJob> job = AskReportJob();
     if (!job) return;
-    // Dated and drawn as the window is now, before the save dialog opens.
     const QDateTime when = QDateTime::currentDateTime();
-    const QByteArray pdf = ReportPdf(*job, when);
+    const QByteArray pdf = ReportPdf(*job, when, shot);
     toolkit::FileDialogOptions options;
     options.title = QStringLiteral("Сохранить отчёт");
     options.filter = QStringLiteral("Отчёт PDF (*.pdf)|*.pdf");

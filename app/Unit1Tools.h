@@ -19,6 +19,7 @@
 class QAction;
 class QActionGroup;
 class QDateTime;
+class QPicture;
 class QMenu;
 class QPoint;
 class TForm1;
@@ -92,6 +93,11 @@ private:
     void ShowMarks(bool force = false);
     void ShowMenu(const QPoint& at);
     void CreateReport();  // the report's item and the table's pointing tips
+    // The chart as shown now, recorded as drawing commands (vector), with
+    // the unit and the peak's values; and the report drawn with it.
+    struct ChartShot;
+    ChartShot ShootChart() const;
+    QByteArray ReportPdf(const ReportJob& job, const QDateTime& when, const ChartShot& shot);
     // Writes a file through a temporary one, after asking before replacing
     // an existing file; a failure is told in a plain message box.
     void SaveFile(const QString& file, const QByteArray& bytes);

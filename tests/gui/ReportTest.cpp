@@ -77,6 +77,11 @@ TEST_F(ReportWindow, HoldsEveryFieldTheTableAndTheChart) {
     EXPECT_EQ(tools->ActionReport->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F12));
     EXPECT_TRUE(form->actions().contains(tools->ActionReport));
     tools->ReportLines = [] { return QStringList{"Спутник: Astra 19,2° в. д."}; };
+    // The chart is taken as it was when the report was asked for.
+    tools->AskReportJob = [this] {
+        tools->ActionPeak->trigger();
+        return PanoramaTools::ReportJob{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
+    };
     dialogs.fileChoices = {Path("отчёт.pdf")};
     tools->ActionReport->trigger();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1);
