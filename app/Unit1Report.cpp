@@ -79,8 +79,8 @@ void Splice(QByteArray& pdf, qsizetype at, qsizetype length, const QByteArray& w
     while (line >= 0 && line + 18 < pdf.size()) {
         const qsizetype s = line + 1;
         const QByteArray entry = pdf.mid(s, 18);
+        if (entry.startsWith("trailer")) break;
         if (entry.size() < 18 || entry[10] != ' ' || entry[16] != ' ') {
-            if (pdf.mid(s, 7) == "trailer") break;
             line = pdf.indexOf('\n', s);  // a subsection's "first count"
             continue;
         }

@@ -19,7 +19,6 @@
 class QAction;
 class QActionGroup;
 class QDateTime;
-class QPicture;
 class QMenu;
 class QPoint;
 class TForm1;
