@@ -12,7 +12,10 @@
 #include <QPointF>
 
 #include <array>
+#include <memory>
+#include <optional>
 
+class AimingSound;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -44,6 +47,7 @@ public:
     QAction* ActionPeak;      // F11
     QAction* ActionFreeze;    // F12
     QAction* ActionMarks;     // Shift+F9
+    QAction* ActionAimingSound;  // Shift+F8
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
 
@@ -60,6 +64,13 @@ public:
     const panorama::Levels& Live() const { return tools_.shown().live; }
     const panorama::TraceTools& State() const { return tools_; }
 
+    // The aiming tone, fed by every tick.
+    std::unique_ptr<AimingSound> Aiming;
+    // The level of the strongest transponder found, while finding
+    // transponders is on: the aiming tone follows it when the peak marker
+    // is off. Absent while there is no finding.
+    std::optional<float> StrongestFoundLevel() const { return std::nullopt; }
+
     // The two saves of the menu.
     void SaveSnapshot();
     void SaveTrace();
@@ -70,6 +81,7 @@ private:
     void ShowPeak();
     void ShowMarks(bool force = false);
     void ShowMenu(const QPoint& at);
+    void FeedAiming(panorama::TickResult result);
     // Writes a file through a temporary one, after asking before replacing
     // an existing file; a failure is told in a plain message box.
     void SaveFile(const QString& file, const QByteArray& bytes);
