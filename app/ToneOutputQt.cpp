@@ -1,6 +1,6 @@
-// The aiming tone through Qt Multimedia: an audio sink that pulls the
-// oscillator's samples as the sound server asks for them, with some 40 ms
-// buffered, so that a new pitch is heard soon after it is set. The sink runs
+// The aiming tone through Qt Multimedia: an audio sink whose buffer of some
+// 40 ms a timer tops up from the oscillator every 5 ms, so that a new pitch
+// is heard soon after it is set. The sink runs
 // in a thread of its own, so that a busy window (a repaint, a slow transfer
 // with the meter) never leaves the sound server waiting; the window's thread
 // only sets the pitch, under a lock.
@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -26,13 +25,13 @@ constexpr int kRate = 48000;
 constexpr double kBufferSeconds = 0.040;
 constexpr int kFeedMs = 5;
 
-// The oscillator as a device the sink reads from: it never runs dry.
+// The oscillator as a device to read the sink's samples from, in the sink's
+// format (opened unbuffered: it renders exactly what is asked, no more).
 class SynthDevice : public QIODevice {
 public:
     SynthDevice(aiming::ToneSynth& synth, std::mutex& mutex, const QAudioFormat& format)
         : synth_(synth), mutex_(mutex), format_(format) {}
     bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return QIODevice::bytesAvailable() + 4 * format_.bytesForDuration(1000000); }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
@@ -85,7 +84,8 @@ public:
     }
 
     bool Start() override {
-        if (playing_) return true;
+        if (playing_ && !failed_) return true;
+        Stop();  // a sink that failed is opened afresh
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return false;
         QAudioFormat format;
