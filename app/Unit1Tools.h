@@ -14,8 +14,10 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class AimingSound;
 class QAction;
 class QActionGroup;
 class QDateTime;
@@ -48,6 +50,7 @@ public:
     QAction* ActionPeak;      // F11
     QAction* ActionFreeze;    // F12
     QAction* ActionMarks;     // Shift+F9
+    QAction* ActionAimingSound;  // Shift+F8
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
 
@@ -81,6 +84,13 @@ public:
     const panorama::Levels& Live() const { return tools_.shown().live; }
     const panorama::TraceTools& State() const { return tools_; }
 
+    // The aiming tone, fed by every tick.
+    std::unique_ptr<AimingSound> Aiming;
+    // The level of the strongest transponder found, while finding
+    // transponders is on: the aiming tone follows it when the peak marker
+    // is off. Absent while there is no finding.
+    std::optional<float> StrongestFoundLevel() const { return std::nullopt; }
+
     // The two saves of the menu.
     void SaveSnapshot();
     void SaveTrace();
@@ -97,6 +107,7 @@ private:
     struct ChartShot;
     ChartShot ShootChart() const;
     QByteArray ReportPdf(const ReportJob& job, const QDateTime& when, const ChartShot& shot);
+    void FeedAiming(panorama::TickResult result);
     // Writes a file through a temporary one, after asking before replacing
     // an existing file; a failure is told in a plain message box.
     void SaveFile(const QString& file, const QByteArray& bytes);
