@@ -240,3 +240,17 @@ void PanoramaSky::ShowNaming() {
     if (LabelSat->toolTip() != tip) LabelSat->setToolTip(tip);
     LabelSat->show();
 }
+
+QStringList PanoramaSky::ReportLines() const {
+    QStringList lines;
+    if (ActionName->isChecked() && LabelSat) lines << QStringLiteral("Спутник: ") + LabelSat->text();
+    if (ActionFind->isChecked()) {
+        QStringList centres;
+        for (const sky::Found& f : finding_.found)
+            if (!f.partial) centres << QString::number(std::lround(f.centreRf));
+        lines << QStringLiteral("Найдено транспондеров: %1").arg(centres.size()) +
+                     (centres.isEmpty() ? QString() : QStringLiteral(" (") + centres.join(QStringLiteral(", ")) +
+                                                          QStringLiteral(" МГц)"));
+    }
+    return lines;
+}

@@ -12,6 +12,7 @@
 #include "sky/Plans.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -48,6 +49,10 @@ public:
     const panorama::SampleMeaning& FindingMeaning() const { return meaning_; }
     // The plans the naming uses (loaded when naming is first switched on).
     const std::vector<sky::Satellite>& Plans() const { return plans_; }
+
+    // Lines for the installation report: the satellite named and the
+    // transponders found, where those items are on (none otherwise).
+    QStringList ReportLines() const;
 
     // Loads a satellites.xml as the plans for this run; a bad file is told
     // in a message box and changes nothing. True when loaded.

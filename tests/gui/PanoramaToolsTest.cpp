@@ -58,8 +58,8 @@ protected:
         std::vector<QAction*> all{tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->Sky->ActionFind,
-                           tools->Sky->ActionName, tools->Sky->ActionLoad})
+                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace,
+                           tools->Sky->ActionFind, tools->Sky->ActionName, tools->Sky->ActionLoad})
             all.push_back(a);
         return all;
     }
@@ -78,9 +78,9 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     for (QAction* a : tools->Menu->actions())
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
-                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
-                                  "Сохранить трассу…", "Найти транспондеры", "Определить спутник",
-                                  "Загрузить список спутников…"}));
+                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
+                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Найти транспондеры",
+                                  "Определить спутник", "Загрузить список спутников…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));
