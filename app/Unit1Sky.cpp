@@ -248,9 +248,10 @@ QStringList PanoramaSky::ReportLines() const {
         QStringList centres;
         for (const sky::Found& f : finding_.found)
             if (!f.partial) centres << QString::number(std::lround(f.centreRf));
-        lines << QStringLiteral("Найдено транспондеров: %1").arg(centres.size()) +
-                     (centres.isEmpty() ? QString() : QStringLiteral(" (") + centres.join(QStringLiteral(", ")) +
-                                                          QStringLiteral(" МГц)"));
+        lines << QStringLiteral("Найдено транспондеров: %1").arg(centres.size());
+        // Ten centres a line, so that a line stays within the page.
+        for (qsizetype k = 0; k < centres.size(); k += 10)
+            lines << QStringLiteral("  ") + centres.mid(k, 10).join(QStringLiteral(", ")) + QStringLiteral(" МГц");
     }
     return lines;
 }

@@ -46,6 +46,7 @@ TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
     EXPECT_NEAR(sky->Finding().found[0].centreIf, 950 + 30.5 * 10, 2);
     EXPECT_NEAR(sky->Finding().found[0].centreRf, 10600 + 950 + 30.5 * 10, 2);
     EXPECT_NEAR(sky->Finding().found[1].centreIf, 950 + 61 * 10, 2);
+    EXPECT_EQ(form->Tools->ReportLines().value(0), "Найдено транспондеров: 2");
     Tick();
     EXPECT_EQ(sky->Finding().found.size(), 2u);
     EXPECT_NE(form->grab().toImage(), before);
@@ -53,6 +54,7 @@ TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
     sky->ActionFind->trigger();
     Tick();
     EXPECT_TRUE(sky->Finding().found.empty());
+    EXPECT_TRUE(form->Tools->ReportLines().isEmpty());
     EXPECT_EQ(form->grab().toImage(), before);
     EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.messages.isEmpty());
 }
