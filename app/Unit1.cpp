@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/Unit1Tools.h"
+#include "device/UsbLink.h"
 
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
@@ -92,7 +93,7 @@ void TForm1::CreateControls() {
     setWindowTitle(QStringLiteral("Velkarn3 Pano 01"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(729, 550);
+    setFixedSize(kClientSize);
     QFont f = font();
     f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setPixelSize(11);
@@ -333,8 +334,10 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
     SetCaption(Label10, U(scale.unitLabel));
 
     const bool panoramaOn = SpeedButton1->isChecked();
+    device::LinkState link{};
     const panorama::TickResult result =
-        panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf);
+        panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf, &link);
+    ShowMeterState(link);
     // The tools take the sweep in; the trace stays as it is while they hold
     // the picture still.
     if (Tools->TakeIn(result, frame_, scale)) DrawSweep();

@@ -3,6 +3,7 @@
 #include "app/Unit1.h"
 #include "common/Files.h"
 #include "settings/Exchange.h"
+#include "toolkit/Accessibility.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/MaskEdit.h"
@@ -56,6 +57,8 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
         form_.addAction(a);
         return a;
     };
+    ActionDeviceSettings = item(Menu, QStringLiteral("Настройки прибора"), Qt::SHIFT | Qt::Key_F2, true);
+    Menu->addSeparator();
     ActionMaxHold = item(Menu, QStringLiteral("Удержание максимума"), Qt::Key_F2, true);
     ActionMinHold = item(Menu, QStringLiteral("Удержание минимума"), Qt::Key_F3, true);
     AverageMenu = Menu->addMenu(QStringLiteral("Усреднение"));
@@ -79,6 +82,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
     };
+    on(ActionDeviceSettings, [this](bool on) { form_.ShowDeviceSettings(on); });
     on(ActionMaxHold, [this](bool on) {
         tools_.SetMaxHold(on);
         ShowHolds();
@@ -99,6 +103,10 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
 
+    // A newcomer learns from the chart itself where the rest is.
+    form.Chart1->setToolTip(QStringLiteral(
+        "Правая кнопка мыши: инструменты панорамы и настройки прибора (Shift+F2): "
+        "таблица транспондеров, координаты, аккумулятор, обновление прошивки"));
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);
     // The marks follow the table as it is edited.
@@ -160,6 +168,7 @@ void PanoramaTools::ShowPeak() {
     const panorama::TraceTools::Shown& s = tools_.shown();
     if (!ActionPeak->isChecked() || !s.valid) {
         form_.Chart1->setMarker(std::nullopt, kPeakColour);
+        toolkit::announceMarker(form_.Chart1);
         return;
     }
     const panorama::Peak p = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step);
@@ -167,6 +176,7 @@ void PanoramaTools::ShowPeak() {
     marker.value = QPointF(panorama::SampleX(s.meaning.axisMin, p.index, s.meaning.step), p.level);
     marker.label = U(panorama::PeakText(p, s.unitLabel));
     form_.Chart1->setMarker(marker, kPeakColour);
+    toolkit::announceMarker(form_.Chart1);
 }
 
 // Worked out again only when the table, the axis or the polarisation changed.

@@ -67,6 +67,19 @@ struct DemoInit {
         ResetToDemo();
         const char* swing = std::getenv("VELKARN_SIM_SWING");
         if (swing && *swing && std::strcmp(swing, "0") != 0) MeterAt(0).swinging = true;
+        // VELKARN_SIM_METER plays a meter the program cannot use: "none" (no
+        // meter on the busses), "locked" (listed, but every open fails) or
+        // "readonly" (opens, but every transfer is refused as on a device
+        // node the user may only read).
+        const char* meter = std::getenv("VELKARN_SIM_METER");
+        if (meter && std::strcmp(meter, "none") == 0) {
+            Reset();
+            AddBus();
+        } else if (meter && std::strcmp(meter, "locked") == 0) {
+            SetOpenFails(0, true);
+        } else if (meter && std::strcmp(meter, "readonly") == 0) {
+            for (Fault& f : MeterAt(0).faults) f = {-EPERM, true};
+        }
     }
 } demoInit;
 

@@ -54,7 +54,7 @@ protected:
     }
     void Tick() { form->ButtonRead_PANOClick(); }
     std::vector<QAction*> AllItems() const {
-        std::vector<QAction*> all{tools->ActionMaxHold, tools->ActionMinHold};
+        std::vector<QAction*> all{tools->ActionDeviceSettings, tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
                            tools->ActionSaveSnapshot, tools->ActionSaveTrace})
@@ -75,7 +75,7 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     QStringList texts;
     for (QAction* a : tools->Menu->actions())
         if (!a->isSeparator()) texts << a->text();
-    EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
+    EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
                                   "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
                                   "Сохранить трассу…"}));
     QStringList depths;
