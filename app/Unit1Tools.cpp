@@ -105,8 +105,9 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
 
     // A newcomer learns from the chart itself where the rest is.
     form.Chart1->setToolTip(QStringLiteral(
-        "Правая кнопка мыши: инструменты панорамы и настройки прибора (Shift+F2): "
-        "таблица транспондеров, координаты, аккумулятор, обновление прошивки"));
+        "Правая кнопка мыши: инструменты панорамы\n"
+        "и настройки прибора (Shift+F2): транспондеры, координаты,\n"
+        "аккумулятор, обновление прошивки"));
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);
     // The marks follow the table as it is edited.

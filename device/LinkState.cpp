@@ -17,23 +17,23 @@ const char* StateHint(LinkState state) {
     switch (state) {
     case LinkState::Connected: return "Velkarn3 (USB 16c0:05df) найден и отвечает";
     case LinkState::NotFound:
-        return "Velkarn3 (USB 16c0:05df) не найден ни на одной шине USB: подключите прибор кабелем USB";
+        return "Velkarn3 (USB 16c0:05df) не найден ни на одной шине USB:\nподключите прибор кабелем USB";
     case LinkState::NoAccess:
 #ifdef _WIN32
-        return "Velkarn3 (USB 16c0:05df) подключён, но не открывается: установите для него драйвер "
-               "libusb-win32 (фильтр-драйвер libusb-win32 1.2.x или драйвер libusb-win32 через "
-               "inf-wizard или Zadig) и подключите прибор заново";
+        return "Velkarn3 (USB 16c0:05df) подключён, но не открывается.\n"
+               "Установите для него драйвер libusb-win32 (фильтр-драйвер libusb-win32 1.2.x\n"
+               "или драйвер libusb-win32 через inf-wizard или Zadig) и подключите прибор заново.";
 #else
-        return "Velkarn3 (USB 16c0:05df) подключён, но система не даёт его открыть. Установите пакет "
-               "velkarn3-pano (его правило udev даёт доступ вошедшему пользователю) или скопируйте "
-               "правило udev/60-velkarn3.rules в /etc/udev/rules.d/ и добавьте пользователя в группу "
-               "plugdev (sudo usermod -aG plugdev $USER, затем войдите в систему заново); "
-               "после этого подключите прибор заново";
+        return "Velkarn3 (USB 16c0:05df) подключён, но система не даёт его открыть.\n"
+               "Установите пакет velkarn3-pano: его правило udev даёт доступ вошедшему пользователю.\n"
+               "Или скопируйте правило udev/60-velkarn3.rules в /etc/udev/rules.d/ и добавьте себя\n"
+               "в группу plugdev (sudo usermod -aG plugdev $USER, затем войдите в систему заново).\n"
+               "После этого подключите прибор заново.";
 #endif
     case LinkState::NoDriver:
-        return "Не найдена библиотека libusb0.dll: установите драйвер libusb-win32 для прибора "
-               "(фильтр-драйвер libusb-win32 1.2.x, install-filter-win.exe, или драйвер libusb-win32 "
-               "через inf-wizard или Zadig)";
+        return "Не найдена библиотека libusb0.dll.\n"
+               "Установите для прибора драйвер libusb-win32: фильтр-драйвер libusb-win32 1.2.x\n"
+               "(install-filter-win.exe) или драйвер libusb-win32 через inf-wizard или Zadig.";
     }
     return "";
 }
