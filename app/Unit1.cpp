@@ -95,7 +95,10 @@ void TForm1::CreateControls() {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientSize);
     QFont f = font();
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    // Arial, or the metric-compatible Liberation Sans, keeps the captions and
+    // the digits of the narrow fields within the design sizes; DejaVu Sans
+    // (wider) is the last resort.
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setPixelSize(11);
     f.setBold(true);
     setFont(f);

@@ -17,8 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies (Qt 6, libusb-0.1) are read off the binary.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The rule carries TAG+="uaccess", which systemd-logind acts on.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd | udev")
+# The rule carries TAG+="uaccess", which systemd-logind acts on; Liberation
+# Sans is the Arial-metric font the window is laid out for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd | udev, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
