@@ -196,8 +196,8 @@ void TForm1::CreateSettingsEditor() {
     StringGrid1 = new toolkit::StringGrid(5, 16, this);
     StringGrid1->setGeometry(728, 0, 361, 361);
     const int widths[] = {97, 74, 42, 81, 50};
-    for (int c = 0; c < 5; ++c) StringGrid1->setColumnWidth(c, widths[c]);
-    for (int r = 0; r < 16; ++r) StringGrid1->setRowHeight(r, 20);
+    for (int c = 0; c < 5; ++c) StringGrid1->setCellSize(c, widths[c], -1, 0);
+    for (int r = 0; r < 16; ++r) StringGrid1->setCellSize(-1, 0, r, 20);
     QFont gridFont = font();
     gridFont.setPixelSize(13);
     StringGrid1->setFont(gridFont);
