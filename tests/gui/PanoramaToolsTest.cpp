@@ -57,7 +57,7 @@ protected:
         std::vector<QAction*> all{tools->ActionDeviceSettings, tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionSaveSnapshot, tools->ActionSaveTrace})
+                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace})
             all.push_back(a);
         return all;
     }
@@ -75,9 +75,9 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     QStringList texts;
     for (QAction* a : tools->Menu->actions())
         if (!a->isSeparator()) texts << a->text();
-    EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
-                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
-                                  "Сохранить трассу…"}));
+    EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение",
+                                  "Сбросить", "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
+                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));
