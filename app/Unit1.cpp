@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/Unit1Tools.h"
+#include "device/UsbLink.h"
 
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
@@ -92,9 +93,12 @@ void TForm1::CreateControls() {
     setWindowTitle(QStringLiteral("Velkarn3 Pano 01"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(729, 550);
+    setFixedSize(kClientSize);
     QFont f = font();
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    // Arial, or the metric-compatible Liberation Sans, keeps the captions and
+    // the digits of the narrow fields within the design sizes; DejaVu Sans
+    // (wider) is the last resort.
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setPixelSize(11);
     f.setBold(true);
     setFont(f);
@@ -192,8 +196,8 @@ void TForm1::CreateSettingsEditor() {
     StringGrid1 = new toolkit::StringGrid(5, 16, this);
     StringGrid1->setGeometry(728, 0, 361, 361);
     const int widths[] = {97, 74, 42, 81, 50};
-    for (int c = 0; c < 5; ++c) StringGrid1->setColumnWidth(c, widths[c]);
-    for (int r = 0; r < 16; ++r) StringGrid1->setRowHeight(r, 20);
+    for (int c = 0; c < 5; ++c) StringGrid1->setCellSize(c, widths[c], -1, 0);
+    for (int r = 0; r < 16; ++r) StringGrid1->setCellSize(-1, 0, r, 20);
     QFont gridFont = font();
     gridFont.setPixelSize(13);
     StringGrid1->setFont(gridFont);
@@ -333,8 +337,10 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
     SetCaption(Label10, U(scale.unitLabel));
 
     const bool panoramaOn = SpeedButton1->isChecked();
+    device::LinkState link{};
     const panorama::TickResult result =
-        panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf);
+        panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf, &link);
+    ShowMeterState(link);
     // The tools take the sweep in; the trace stays as it is while they hold
     // the picture still.
     if (Tools->TakeIn(result, frame_, scale)) DrawSweep();

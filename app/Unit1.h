@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPointF>
 #include <QRect>
+#include <QSize>
 #include <QWidget>
 
 #include <cstdint>
@@ -26,6 +27,10 @@ class QSlider;
 class QTimer;
 class QToolButton;
 class PanoramaTools;
+
+namespace device {
+enum class LinkState;
+}
 
 namespace toolkit {
 class Chart;
@@ -155,6 +160,18 @@ public:
     // The message boxes of the operations, for the subsystems' logic.
     common::UserPrompt& Prompt();
 
+    // The client area: 729 x 550 as designed, or grown to show the controls
+    // laid out right of and below it (the meter's settings, the firmware
+    // button, the +9 dB / -20 dB switches) where they stand. Nothing moves.
+    static constexpr QSize kClientSize{729, 550};
+    static constexpr QSize kWideClientSize{1097, 625};
+    void ShowDeviceSettings(bool on);
+
+    // The meter's state as the last tick met it, in a corner of the chart
+    // (from the first tick on).
+    QLabel* LabelState = nullptr;
+    void ShowMeterState(device::LinkState state);
+
 protected:
     void showEvent(QShowEvent* e) override;
 
@@ -173,6 +190,7 @@ private:
     panorama::SweepFrame frame_{};
     QList<QPointF> points_;
     bool centred_ = false;
+    QPoint grownShift_;  // how far the grown window moved to stay on screen
 };
 
 extern TForm1* Form1;

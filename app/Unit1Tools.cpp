@@ -5,6 +5,7 @@
 #include "app/Unit1Aiming.h"
 #include "common/Files.h"
 #include "settings/Exchange.h"
+#include "toolkit/Accessibility.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/MaskEdit.h"
@@ -58,6 +59,8 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
         form_.addAction(a);
         return a;
     };
+    ActionDeviceSettings = item(Menu, QStringLiteral("Настройки прибора"), Qt::SHIFT | Qt::Key_F2, true);
+    Menu->addSeparator();
     ActionMaxHold = item(Menu, QStringLiteral("Удержание максимума"), Qt::Key_F2, true);
     ActionMinHold = item(Menu, QStringLiteral("Удержание минимума"), Qt::Key_F3, true);
     AverageMenu = Menu->addMenu(QStringLiteral("Усреднение"));
@@ -86,6 +89,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
     };
+    on(ActionDeviceSettings, [this](bool on) { form_.ShowDeviceSettings(on); });
     on(ActionMaxHold, [this](bool on) {
         tools_.SetMaxHold(on);
         ShowHolds();
@@ -110,6 +114,12 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
 
     Sky = new PanoramaSky(form, *Menu);
     ReportLines = [this] { return Sky->ReportLines(); };
+
+    // A newcomer learns from the chart itself where the rest is.
+    form.Chart1->setToolTip(QStringLiteral(
+        "Правая кнопка мыши: инструменты панорамы\n"
+        "и настройки прибора (Shift+F2): транспондеры, координаты,\n"
+        "аккумулятор, обновление прошивки"));
 
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);
@@ -191,6 +201,7 @@ void PanoramaTools::ShowPeak() {
     const panorama::TraceTools::Shown& s = tools_.shown();
     if (!ActionPeak->isChecked() || !s.valid) {
         form_.Chart1->setMarker(std::nullopt, kPeakColour);
+        toolkit::announceMarker(form_.Chart1);
         return;
     }
     const panorama::Peak p = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step);
@@ -198,6 +209,7 @@ void PanoramaTools::ShowPeak() {
     marker.value = QPointF(panorama::SampleX(s.meaning.axisMin, p.index, s.meaning.step), p.level);
     marker.label = U(panorama::PeakText(p, s.unitLabel));
     form_.Chart1->setMarker(marker, kPeakColour);
+    toolkit::announceMarker(form_.Chart1);
 }
 
 // Worked out again only when the table, the axis or the polarisation changed.

@@ -42,6 +42,7 @@ public:
     // window takes as typing; F1 (help), F4 (opens a combo box's list) and
     // F10 (the window menu on Windows) are left alone.
     QMenu* Menu;
+    QAction* ActionDeviceSettings;  // Shift+F2: the window shows the meter's settings and firmware
     QAction* ActionMaxHold;   // F2
     QAction* ActionMinHold;   // F3
     QMenu* AverageMenu;

@@ -51,10 +51,28 @@ constexpr ControlRequest SweepRequest(std::uint32_t panoFlags, std::int32_t pano
 // simply finds no meter. The program calls it at start.
 bool LoadUsbLibrary();
 
+// What FindDevice met on the busses.
+enum class FindOutcome { Opened, NotFound, OpenRefused };
+
 // Walks the bus list in order and opens the first device with the meter's
 // vendor and product ids; returns usb_open's result for it (null when it
-// fails, without trying another), or null when none matches.
-usb_dev_handle* FindDevice();
+// fails, without trying another), or null when none matches. `outcome`, when
+// given, learns which of the three it was.
+usb_dev_handle* FindDevice(FindOutcome* outcome = nullptr);
+
+// The meter as the last operation met it.
+enum class LinkState {
+    Connected,  // found and opened, and no transfer was refused
+    NotFound,   // no device with the meter's ids on any bus
+    NoAccess,   // on a bus, but the system refused to open it or to let a
+                // transfer through (no permission for its device node)
+    NoDriver,   // Windows: libusb-win32's libusb0.dll could not be loaded
+};
+
+// The state as the window shows it: a short line, and the tooltip that says
+// what to do about it (on this system).
+const char* StateText(LinkState state);
+const char* StateHint(LinkState state);
 
 // One operation with the meter: the constructor runs usb_init,
 // usb_find_busses, usb_find_devices and FindDevice; the destructor closes the
@@ -73,8 +91,14 @@ public:
     // 5000 ms time-out; returns libusb's result (bytes moved, or a negative error).
     int Transfer(const ControlRequest& request, void* data);
 
+    // What this operation learned of the meter so far, from what it already
+    // did: the search, the open and the transfers' results. Asks nothing more.
+    LinkState State() const;
+
 private:
     usb_dev_handle* handle_;
+    FindOutcome found_ = FindOutcome::NotFound;
+    bool refused_ = false;  // a transfer failed for lack of permission
 };
 
 }  // namespace device

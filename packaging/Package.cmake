@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The transponder plans the satellite naming reads (/usr/share/dvb/dvb-s);
 # CPack adds the libraries read off the binary to it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "dtv-scan-tables")
-# The rule carries TAG+="uaccess", which systemd-logind acts on.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd | udev")
+# The rule carries TAG+="uaccess", which systemd-logind acts on; Liberation
+# Sans is the Arial-metric font the window is laid out for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd | udev, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

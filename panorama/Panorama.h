@@ -10,6 +10,10 @@
 #include <optional>
 #include <string>
 
+namespace device {
+enum class LinkState;
+}
+
 namespace panorama {
 
 inline constexpr int kSamples = 128;
@@ -76,9 +80,11 @@ enum class TickResult { NoMeter, Swept, Idle };
 // One tick's exchange: find and open the meter; with the panorama on, sweep
 // into `frame` (cleared first, so samples the meter did not send read 0);
 // with it off, send the idle request, whose reply replaces `settingsBuf` only
-// when all 248 bytes arrive. The meter is closed before returning.
+// when all 248 bytes arrive. The meter is closed before returning. `link`,
+// when given, learns how the tick met the meter (no request is added for it).
 TickResult ExchangeTick(bool panoramaOn, std::uint32_t flags, std::int32_t shift,
-                        std::uint32_t step, SweepFrame& frame, settings::SettingsBlock& settingsBuf);
+                        std::uint32_t step, SweepFrame& frame, settings::SettingsBlock& settingsBuf,
+                        device::LinkState* link = nullptr);
 
 // The sweep's start in the IF band for a position of the shift bar.
 constexpr std::int32_t ShiftFromPosition(int position) { return 2150 - position; }

@@ -79,6 +79,19 @@ struct DemoInit {
                                      drift ? std::atof(drift) : 0.0);
             if (!MeterAt(0).sky) std::fprintf(stderr, "simulated meter: no position %s in the data set\n", position);
         }
+        // VELKARN_SIM_METER plays a meter the program cannot use: "none" (no
+        // meter on the busses), "locked" (listed, but every open fails) or
+        // "readonly" (opens, but every transfer is refused as on a device
+        // node the user may only read).
+        const char* meter = std::getenv("VELKARN_SIM_METER");
+        if (meter && std::strcmp(meter, "none") == 0) {
+            Reset();
+            AddBus();
+        } else if (meter && std::strcmp(meter, "locked") == 0) {
+            SetOpenFails(0, true);
+        } else if (meter && std::strcmp(meter, "readonly") == 0) {
+            for (Fault& f : MeterAt(0).faults) f = {-EPERM, true};
+        }
     }
 } demoInit;
 

@@ -1,5 +1,10 @@
 #include "toolkit/MaskEdit.h"
 
+#include <QEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QStyle>
+
 namespace toolkit {
 namespace {
 
@@ -58,6 +63,35 @@ void MaskEdit::setMaskedText(const QString& text) {
     QString t = Align(mask_, text);
     t.replace(' ', '_');
     setText(t);
+}
+
+void MaskEdit::changeEvent(QEvent* e) {
+    QLineEdit::changeEvent(e);
+    if (e->type() == QEvent::FontChange && !fitting_) {
+        designPixels_ = 0;
+        FitFont();
+    }
+}
+
+void MaskEdit::resizeEvent(QResizeEvent* e) {
+    QLineEdit::resizeEvent(e);
+    FitFont();
+}
+
+void MaskEdit::FitFont() {
+    if (fitting_) return;
+    fitting_ = true;
+    QFont f = font();
+    if (designPixels_ == 0) designPixels_ = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
+    f.setPixelSize(designPixels_);
+    // The line edit keeps 2 pixels either side of its text inside the frame.
+    const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    const int room = width() - 2 * frame - 4;
+    QString widest = mask_;
+    widest.replace(kDigit, '0');
+    while (f.pixelSize() > 7 && QFontMetrics(f).horizontalAdvance(widest) > room) f.setPixelSize(f.pixelSize() - 1);
+    if (f != font()) setFont(f);
+    fitting_ = false;
 }
 
 }  // namespace toolkit

@@ -20,8 +20,18 @@ public:
     // reads " 05,0". The last group of digit positions fills from the left.
     void setMaskedText(const QString& text);
 
+protected:
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
+    // A field is only as wide as its digits: where the font in use is wider
+    // than the one it was laid out for (a fallback font), its size steps
+    // down until the whole mask fits, so that no digit scrolls out of sight.
+    void FitFont();
     QString mask_;
+    int designPixels_ = 0;  // the inherited or set size, before fitting
+    bool fitting_ = false;
 };
 
 }  // namespace toolkit

@@ -1,6 +1,8 @@
 #include "toolkit/StringGrid.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 namespace toolkit {
@@ -16,6 +18,11 @@ public:
     explicit NotifyingDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
     void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override {
         QStyledItemDelegate::paint(p, opt, idx);
+        // The view draws one pixel of grid line right of and below each
+        // cell; the second pixel is drawn here, on the cell's own edge.
+        const QColor line(static_cast<QRgb>(grid_->style()->styleHint(QStyle::SH_Table_GridLineColor, &opt, grid_)));
+        p->fillRect(QRect(opt.rect.right(), opt.rect.top(), 1, opt.rect.height()), line);
+        p->fillRect(QRect(opt.rect.left(), opt.rect.bottom(), opt.rect.width(), 1), line);
         if (idx.row() == grid_->row() && idx.column() == grid_->col()) grid_->schedulePaint();
     }
 
@@ -74,7 +81,13 @@ void StringGrid::selectCell(int column, int row) {
 }
 
 QRect StringGrid::cellRect(int column, int row) const {
-    return visualItemRect(item(row, column)).translated(viewport()->pos());
+    // Without the second pixel of the grid lines, which lies inside the item.
+    return visualItemRect(item(row, column)).adjusted(0, 0, -1, -1).translated(viewport()->pos());
+}
+
+void StringGrid::setCellSize(int column, int width, int row, int height) {
+    if (column >= 0) setColumnWidth(column, width + kLineWidth);
+    if (row >= 0) setRowHeight(row, height + kLineWidth);
 }
 
 void StringGrid::showEvent(QShowEvent* e) {

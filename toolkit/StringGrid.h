@@ -27,7 +27,12 @@ public:
     int row() const { return row_; }
     // Selects a cell of the data rows; the header row cannot be selected.
     void selectCell(int column, int row);
-    // The cell's rectangle in grid coordinates.
+    // Grid lines are 2 pixels wide, drawn right of and below every cell.
+    static constexpr int kLineWidth = 2;
+    // A column's width or a row's height without its grid line (a negative
+    // index leaves that one alone).
+    void setCellSize(int column, int width, int row, int height);
+    // The cell's rectangle in grid coordinates, its grid lines left out.
     QRect cellRect(int column, int row) const;
 
     // Reports the selected cell as painted now, or once control returns to

@@ -5,6 +5,8 @@
 // in the bridge's place.
 #include "Fixture.h"
 
+#include "app/Unit1Tools.h"
+
 #include "toolkit/Application.h"
 #include "toolkit/Chart.h"
 #include "toolkit/RadioGroup.h"
@@ -12,6 +14,7 @@
 #include "toolkit/StringGrid.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,6 +117,22 @@ TEST_F(Announce, SpinEditorsTellTheirValueAndTheSharedOneItsNewName) {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_TRUE(Announced(QAccessible::NameChanged, f.CSpinEdit1->lineEdit()));
+}
+
+TEST_F(Announce, TheMetersStateAndThePeakMarkerTellWhatBecameOfThem) {
+    TForm1& f = *form;
+    f.ButtonRead_PANOClick();
+    sim::Unplug(meter);
+    f.ButtonRead_PANOClick();
+    EXPECT_TRUE(Announced(QAccessible::NameChanged, f.LabelState));
+    sim::Replug(meter);
+    f.SpeedButton1->setChecked(true);
+    f.Tools->ActionPeak->trigger();
+    f.ButtonRead_PANOClick();
+    // The marker has no widget of its own: its events come without one.
+    EXPECT_TRUE(Announced(QAccessible::ObjectShow, nullptr));
+    f.Tools->ActionPeak->trigger();
+    EXPECT_TRUE(Announced(QAccessible::ObjectHide, nullptr));
 }
 
 int main(int argc, char** argv) {

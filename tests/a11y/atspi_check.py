@@ -5,7 +5,8 @@ Started by run.sh inside a private D-Bus session and X server. Starts the
 program against the simulated meter, then: finds the fifteen radio items as
 radio buttons by name, selects one through the accessibility interface and
 sees the window react as to a click, presses the toggle, and reads the
-read-out after a pointer move over the chart. Exits 0 when all holds; every
+read-out after a pointer move over the chart, the meter's state and the peak
+marker's values as labels of the chart. Exits 0 when all holds; every
 wait is bounded.
 Usage: run.sh atspi_check.py PROGRAM SIM_LIBRARY_DIR
 """
@@ -207,6 +208,19 @@ def run(proc):
             time.sleep(0.05)
         check(bool(announced), "the read-out's new text was announced")
         listener.deregister("object:property-change:accessible-name")
+
+        # The meter's state and the peak marker's values are labels of the chart too.
+        def labels():
+            return [chart.get_child_at_index(i) for i in range(chart.get_child_count())]
+        state = wait_for("state", lambda: [c for c in labels() if c.get_description() == "Состояние прибора"], 5)
+        check(bool(state) and state[0].get_name() == "Прибор подключён",
+              "the state label reads 'Прибор подключён' (got %r)" % (state and state[0].get_name()))
+        if toggle:
+            act(toggle)
+            subprocess.run(["xdotool", "search", "--name", TITLE, "windowfocus", "--sync", "key", "F11"], timeout=10)
+            peak = wait_for("peak", lambda: [c.get_name() for c in labels()
+                                             if "dB" in c.get_name() and "ПЧ" in c.get_name()], 5)
+            check(bool(peak), "the peak marker's values are read as a label of the chart (%r)" % peak)
     check(proc.poll() is None, "the program is still running")
 
 

@@ -3,6 +3,8 @@
 // that acting through the accessibility interface behaves as a click does.
 #include "Fixture.h"
 
+#include "app/Unit1Tools.h"
+
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
@@ -10,6 +12,7 @@
 #include "toolkit/StringGrid.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -279,5 +282,23 @@ TEST_F(Accessibility, TheChartsLabelsAreItsChildrenWithTheirLiveTexts) {
     f.ButtonRead_PANOClick();
     f.show();
     QTest::mouseMove(f.Chart1, QPoint(183, 305));
-    EXPECT_EQ(children(), (QStringList{"dBm", "-55    11850 МГц  H    ПЧ 1250 МГц ", "TEST"}));
+    EXPECT_EQ(children(),
+              (QStringList{"dBm", "-55    11850 МГц  H    ПЧ 1250 МГц ", "TEST", "Прибор подключён"}));
+    EXPECT_EQ(A(f.LabelState)->text(QAccessible::Description), "Состояние прибора");
+
+    // The peak marker, which the chart paints itself, is read as one more
+    // label of the chart while it is shown.
+    f.SpeedButton1->setChecked(true);
+    f.Tools->ActionPeak->trigger();
+    f.ButtonRead_PANOClick();
+    ASSERT_TRUE(f.Chart1->marker().has_value());
+    const QString peak = f.Chart1->marker()->label;
+    EXPECT_TRUE(peak.contains("dBm") && peak.contains("ПЧ")) << peak.toStdString();
+    EXPECT_EQ(children().size(), 5);
+    EXPECT_EQ(children().last(), peak);
+    QAccessibleInterface* marker = chart->child(chart->childCount() - 1);
+    EXPECT_EQ(marker->parent(), chart);
+    EXPECT_EQ(chart->indexOfChild(marker), chart->childCount() - 1);
+    f.Tools->ActionPeak->trigger();
+    EXPECT_EQ(children().size(), 4);
 }

@@ -55,7 +55,7 @@ protected:
     }
     void Tick() { form->ButtonRead_PANOClick(); }
     std::vector<QAction*> AllItems() const {
-        std::vector<QAction*> all{tools->ActionMaxHold, tools->ActionMinHold};
+        std::vector<QAction*> all{tools->ActionDeviceSettings, tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
                            tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace,
@@ -77,8 +77,8 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     QStringList texts;
     for (QAction* a : tools->Menu->actions())
         if (!a->isSeparator()) texts << a->text();
-    EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
-                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
+    EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение",
+                                  "Сбросить", "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
                                   "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Найти транспондеры",
                                   "Определить спутник", "Загрузить список спутников…"}));
     QStringList depths;

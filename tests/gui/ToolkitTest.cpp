@@ -33,6 +33,22 @@ TEST(ToolkitRadioGroup, SelectionFromCodeRunsTheClickOnlyOnAChange) {
     EXPECT_EQ(clicks.count(), 4);
 }
 
+// The 39-pixel field of five digits under the wide fallback font: the
+// first digit stays in sight with the cursor at the end.
+TEST(ToolkitMaskEdit, AWiderFallbackFontStillShowsEveryDigit) {
+    QWidget window;
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(11);
+    f.setBold(true);
+    window.setFont(f);
+    toolkit::MaskEdit own("99999", "10000", &window);
+    own.setGeometry(152, 520, 39, 21);
+    own.end(false);
+    (void)own.grab();
+    EXPECT_EQ(own.cursorPositionAt(QPoint(4, 10)), 0);
+    EXPECT_LT(own.font().pixelSize(), 11);
+}
+
 TEST(ToolkitMaskEdit, UnfilledPositionsReadAsBlanks) {
     toolkit::MaskEdit lati("99,9", "50,0");
     EXPECT_EQ(lati.maskedText(), "50,0");

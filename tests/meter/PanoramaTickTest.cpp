@@ -1,10 +1,12 @@
 // One panorama tick's exchange with the simulated meter.
 #include "panorama/Panorama.h"
+#include "device/UsbLink.h"
 #include "sim/Sim.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 using namespace panorama;
@@ -114,4 +116,38 @@ TEST_F(ExchangeTickTest, SwungDishSpectrumRisesAndFalls) {
     EXPECT_NEAR(sim::SwingSignal(0), 1.0, 1e-12);
     EXPECT_NEAR(sim::SwingSignal(240), 1.0, 1e-9);
     EXPECT_LT(sim::SwingSignal(120), 0.2);
+}
+
+// The tick tells how it met the meter from what it did anyway: one request
+// per tick whatever the state, none when the meter is absent or refused.
+TEST_F(ExchangeTickTest, TellsTheMetersStateWithoutAnExtraRequest) {
+    const auto tick = [this](bool on) {
+        device::LinkState link = device::LinkState::Connected;
+        const std::size_t before = sim::Log().size();
+        ExchangeTick(on, 0xE000, 950, 10, frame, buf, &link);
+        EXPECT_LE(sim::Log().size(), before + 1);
+        return link;
+    };
+    sim::AddDevice(0, 0x1234, 0x5678);
+    EXPECT_EQ(tick(true), device::LinkState::NotFound);
+    const int meter = sim::AddMeter(0);
+    EXPECT_EQ(tick(true), device::LinkState::Connected);
+    EXPECT_EQ(tick(false), device::LinkState::Connected);
+    sim::SetOpenFails(meter, true);
+    EXPECT_EQ(tick(true), device::LinkState::NoAccess);
+    EXPECT_EQ(sim::Log().size(), 2u);
+    // Opened read-only: every transfer is refused (-EPERM from the kernel,
+    // -EACCES through a library that maps it). Other failures are no
+    // question of access.
+    sim::SetOpenFails(meter, false);
+    for (const int error : {-EPERM, -EACCES}) {
+        sim::MeterAt(meter).FaultFor(sim::Kind::Sweep) = {error, true};
+        sim::MeterAt(meter).FaultFor(sim::Kind::Idle) = {error, true};
+        EXPECT_EQ(tick(true), device::LinkState::NoAccess);
+        EXPECT_EQ(tick(false), device::LinkState::NoAccess);
+    }
+    sim::MeterAt(meter).FaultFor(sim::Kind::Sweep) = {-EPIPE, true};
+    EXPECT_EQ(tick(true), device::LinkState::Connected);
+    sim::Unplug(meter);
+    EXPECT_EQ(tick(true), device::LinkState::NotFound);
 }

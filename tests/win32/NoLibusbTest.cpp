@@ -26,7 +26,11 @@ TEST(NoLibusb, EveryOperationFindsNoMeterAndSaysSo) {
     settings::SettingsBlock buf{};
     buf.fill(0x5A);
     EXPECT_EQ(panorama::ExchangeTick(true, 0xE000, 950, 10, frame, buf), panorama::TickResult::NoMeter);
-    EXPECT_EQ(panorama::ExchangeTick(false, 0, 950, 10, frame, buf), panorama::TickResult::NoMeter);
+    device::LinkState link = device::LinkState::Connected;
+    EXPECT_EQ(panorama::ExchangeTick(false, 0, 950, 10, frame, buf, &link), panorama::TickResult::NoMeter);
+    // The window tells why: the driver, not the meter, is missing.
+    EXPECT_EQ(link, device::LinkState::NoDriver);
+    EXPECT_STREQ(device::StateText(link), "Нет драйвера libusb-win32");
     settings::SettingsBlock untouched{};
     untouched.fill(0x5A);
     EXPECT_EQ(buf, untouched);
