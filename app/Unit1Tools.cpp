@@ -1,5 +1,6 @@
 #include "app/Unit1Tools.h"
 
+#include "app/AnalysisWindow.h"
 #include "app/Unit1.h"
 #include "common/Files.h"
 #include "settings/Exchange.h"
@@ -75,6 +76,10 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     Menu->addSeparator();
     ActionSaveSnapshot = item(Menu, QStringLiteral("Сохранить снимок…"), Qt::SHIFT | Qt::Key_F11, false);
     ActionSaveTrace = item(Menu, QStringLiteral("Сохранить трассу…"), Qt::SHIFT | Qt::Key_F12, false);
+    Menu->addSeparator();
+    ActionAnalysis = item(Menu, QStringLiteral("Анализ…"), Qt::SHIFT | Qt::Key_F7, false);
+    ActionAnalysis->setObjectName(QStringLiteral("ActionAnalysis"));
+    ActionAnalysis->setToolTip(QStringLiteral("Анализ: водопад, уровень во времени, запись и воспроизведение"));
 
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
@@ -98,6 +103,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionMarks, [this](bool) { ShowMarks(true); });
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
+    on(ActionAnalysis, [this](bool) { ShowAnalysis(); });
 
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form.Chart1, &QWidget::customContextMenuRequested, this, &PanoramaTools::ShowMenu);
@@ -136,7 +142,25 @@ bool PanoramaTools::TakeIn(panorama::TickResult result, const panorama::SweepFra
         ShowHolds();
     }
     ShowMarks();
+    if (Analysis) {
+        recording::Meaning m{meaning, static_cast<std::int32_t>(form_.LeftAxis->minimum()),
+                             static_cast<std::int32_t>(form_.LeftAxis->maximum())};
+        Analysis->TakeIn(result == panorama::TickResult::Swept ? &frame : nullptr, m, ActionPeak->isChecked(),
+                         QDateTime::currentMSecsSinceEpoch());
+    }
     return redraw;
+}
+
+void PanoramaTools::ShowAnalysis() {
+    if (!Analysis) {
+        Analysis = std::make_unique<AnalysisWindow>([this](int lo) {
+            return lo >= 0 && lo < form_.RadioGroupFL0->count() ? form_.RadioGroupFL0->button(lo)->text() : QString();
+        });
+        Analysis->resize(760, 720);
+    }
+    Analysis->show();
+    Analysis->raise();
+    Analysis->activateWindow();
 }
 
 // Holds are drawn where the sweep they belong to put its points.

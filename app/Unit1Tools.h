@@ -12,7 +12,9 @@
 #include <QPointF>
 
 #include <array>
+#include <memory>
 
+class AnalysisWindow;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -46,6 +48,12 @@ public:
     QAction* ActionMarks;     // Shift+F9
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
+    QAction* ActionAnalysis;      // Shift+F7: opens the analysis window
+
+    // The analysis window, made when first opened; closing only hides it,
+    // and the tick goes on feeding it.
+    std::unique_ptr<AnalysisWindow> Analysis;
+    void ShowAnalysis();
 
     // The hold traces, drawn over the live trace.
     toolkit::ChartSeries* MaxSeries;
