@@ -365,7 +365,8 @@ bool AnalysisWindow::StartRecording(const QString& file) {
             return false;
         }
     }
-    if (!recorder_.Start(file.toStdString(), QDateTime::currentMSecsSinceEpoch())) {
+    // The tick's clock, which every sweep's time comes from.
+    if (!recorder_.Start(file.toStdString(), lastNowMs_ ? lastNowMs_ : QDateTime::currentMSecsSinceEpoch())) {
         toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
         return false;
     }
@@ -441,6 +442,7 @@ void AnalysisWindow::Seek(std::size_t index) {
     for (std::size_t i = from; i <= index; ++i) replayHistory_.Add(replay_->sweeps[i]);
     replayNext_ = index + 1;
     replayClockMs_ = replay_->sweeps[index].timeMs;
+    lastNowMs_ = 0;  // the clock runs from the next tick on
     viewMeaning_.reset();
     ShowAll();
     ShowSweep(replayHistory_.Newest(), false);
