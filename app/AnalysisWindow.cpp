@@ -127,7 +127,7 @@ void AnalysisWindow::CreateControls() {
     Waterfall->setKeptRows(static_cast<int>(live_.Capacity()));
     Waterfall->setRowSource([this](std::uint64_t serial, toolkit::Waterfall::Row& row) {
         row.count = panorama::kSamples;
-        return RowAt(serial, row.levels, row.x0, row.dx);
+        return RowAt(serial, row.levels, row.x0, row.dx, row.levelMin, row.levelMax);
     });
     top->addWidget(Waterfall, 1);
     Strip = new toolkit::LevelStrip(this);
@@ -190,7 +190,8 @@ void AnalysisWindow::CreateControls() {
 
 // ---- The rows ----
 
-bool AnalysisWindow::RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx) {
+bool AnalysisWindow::RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx, double& levelMin,
+                           double& levelMax) {
     const recording::History& h = Shown();
     const std::uint64_t first = h.Added() - h.Size();
     if (serial < first || serial >= h.Added()) return false;
@@ -199,6 +200,8 @@ bool AnalysisWindow::RowAt(std::uint64_t serial, const float*& levels, double& x
     levels = rowLevels_.data();
     x0 = panorama::SampleX(s.meaning.sample.axisMin, 0, s.meaning.sample.step);
     dx = s.meaning.sample.step;
+    levelMin = s.meaning.levelMin;
+    levelMax = s.meaning.levelMax;
     return true;
 }
 
@@ -320,14 +323,23 @@ void AnalysisWindow::UpdateStrip() {
     if (!stripFrequency_) return;
     const double f = *stripFrequency_;
     QList<QPointF> points;
+    std::optional<panorama::SampleMeaning> scaleOf;
+    panorama::LevelScale scale;
     for (std::size_t i = h.Size(); i-- > 0;) {
         const recording::Sweep& s = h.At(i);
         const double age = (newest.timeMs - s.timeMs) / 1000.0;
         if (age > kStripSeconds) break;
+        // Levels of another unit or calibration do not compare with these.
+        const panorama::SampleMeaning &m = s.meaning.sample, &n = newest.meaning.sample;
+        if (m.unitIndex != n.unitIndex || m.oporPosition != n.oporPosition || m.koefPosition != n.koefPosition) break;
         const int k = SampleAt(s.meaning, f);
         if (k < 0) continue;
-        const panorama::SampleMeaning& m = s.meaning.sample;
-        const panorama::LevelScale scale = panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex);
+        // The scale only where the meaning changes: a minute holds 2400 sweeps.
+        if (!scaleOf || !(*scaleOf == s.meaning.sample)) {
+            const panorama::SampleMeaning& m = s.meaning.sample;
+            scale = panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex);
+            scaleOf = m;
+        }
         points.append(QPointF(age, panorama::Level(s.frame[k], scale.opor, scale.koef)));
     }
     Strip->setPoints(points, kStripSeconds);

@@ -105,7 +105,8 @@ private:
     void SetView(const recording::Meaning& m);
     void Hover(std::uint64_t serial, double frequency);
     void ExportClicked();
-    bool RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx);
+    bool RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx, double& levelMin,
+               double& levelMax);
 
     std::function<QString(int)> loCaption_;
     recording::History live_;

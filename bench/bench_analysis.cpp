@@ -47,9 +47,12 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     std::uint64_t serial = 0;
     Row("waterfall row, 400 rows shown (scroll and draw)", PerCall(1000, 5, [&] { w.addRow(serial++); }));
+    // What a new row repaints: the plot (the picture and the lines over it).
+    const QRect plot(toolkit::Waterfall::kPlotLeft, toolkit::Waterfall::kHeader, toolkit::Waterfall::kPlotWidth,
+                     w.visibleRows());
     Row("waterfall row with its repaint", PerCall(1000, 5, [&] {
             w.addRow(serial++);
-            w.repaint(w.rect());
+            w.repaint(plot);
         }));
     const recording::History history;
     std::printf("  sweep history: %zu sweeps (%.1f minutes at 40 a second), %.1f MB\n", history.Capacity(),
@@ -61,6 +64,29 @@ int main(int argc, char** argv) {
     form.Timer2->stop();
     form.show();
     form.SpeedButton1->setChecked(true);
+    long ticks = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] {
+        ++ticks;
+        sim::ClearLog();
+    });
+    auto timedRun = [&](const char* what) {
+        ticks = 0;
+        QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
+        QElapsedTimer wall;
+        const double cpu0 = CpuSeconds();
+        wall.start();
+        form.Timer1->start();
+        form.Timer2->start();
+        QCoreApplication::exec();
+        form.Timer1->stop();
+        form.Timer2->stop();
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+        const double cpu = CpuSeconds() - cpu0;
+        std::printf("whole program, %s, %d s: %.2f ticks/s (target >= 39.5), %.0f us CPU a tick (target <= 1000)\n",
+                    what, timedSeconds, ticks / seconds, ticks ? cpu * 1e6 / ticks : 0.0);
+        return seconds;
+    };
+    timedRun("main window only");
     form.Tools->ShowAnalysis();
     const auto file = std::filesystem::temp_directory_path() / "bench_analysis.vk3rec";
     std::filesystem::remove(file);
@@ -68,26 +94,10 @@ int main(int argc, char** argv) {
         std::printf("cannot record to %s\n", file.string().c_str());
         return 1;
     }
-    long ticks = 0;
-    QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] {
-        ++ticks;
-        sim::ClearLog();
-    });
-    QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
-    QElapsedTimer wall;
-    const double cpu0 = CpuSeconds();
-    wall.start();
-    form.Timer1->start();
-    form.Timer2->start();
-    QCoreApplication::exec();
-    form.Timer1->stop();
-    const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-    const double cpu = CpuSeconds() - cpu0;
+    const double seconds = timedRun("analysis window open and recording");
     form.Tools->Analysis->StopRecording();
     const auto size = std::filesystem::file_size(file);
     std::filesystem::remove(file);
-    std::printf("whole program, analysis window open and recording, %d s: %.2f ticks/s (target >= 39.5), "
-                "%.0f us CPU a tick (target <= 1000), recording %.1f MB an hour\n",
-                timedSeconds, ticks / seconds, ticks ? cpu * 1e6 / ticks : 0.0, size / seconds * 3600 / 1e6);
+    std::printf("  recording: %.1f MB an hour (target <= 40)\n", size / seconds * 3600 / 1e6);
     return 0;
 }

@@ -124,7 +124,9 @@ void Waterfall::drawRow(int y, std::uint64_t serial) {
         return;
     }
     const double perPixel = (fMax_ - fMin_) / kPlotWidth;
-    const double span = lMax_ - lMin_;
+    const bool own = row.levelMax > row.levelMin;
+    const double low = own ? row.levelMin : lMin_;
+    const double span = own ? row.levelMax - row.levelMin : lMax_ - lMin_;
     for (int px = 0; px < kPlotWidth; ++px) {
         // The sample whose frequency is nearest to the pixel's left edge, as
         // the chart's line passes through each sample's point.
@@ -135,7 +137,7 @@ void Waterfall::drawRow(int y, std::uint64_t serial) {
             continue;
         }
         const double level = row.levels[static_cast<int>(k)];
-        line[px] = MapColour(span > 0 ? (level - lMin_) / span : 0);
+        line[px] = MapColour(span > 0 ? (level - low) / span : 0);
     }
 }
 
@@ -343,7 +345,7 @@ void LevelStrip::paintEvent(QPaintEvent*) {
         p.setPen(QColor(255, 96, 96));
         p.setBrush(QColor(255, 96, 96));
         p.drawEllipse(at, 3.5, 3.5);
-        const QString text = QStringLiteral("макс %1 %2").arg(highest_->y(), 0, 'f', 1).arg(unit_);
+        const QString text = QStringLiteral("макс %1 %2").arg(QString::number(highest_->y(), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','))).arg(unit_);
         const double tx = std::min(at.x() + 6, plot.right() - fm.horizontalAdvance(text) - 2.0);
         p.drawText(QPointF(std::max(plot.left() + 2, tx), std::max(plot.top() + fm.ascent(), at.y() - 4)), text);
     }

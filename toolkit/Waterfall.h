@@ -26,11 +26,14 @@ namespace toolkit {
 class Waterfall : public QWidget {
     Q_OBJECT
 public:
-    // One row's levels, at frequencies x0, x0 + dx, ...
+    // One row's levels, at frequencies x0, x0 + dx, ..., and the level
+    // range they were shown in (none: the waterfall's own), so that a row
+    // keeps its colours when the unit or the range changes later.
     struct Row {
         double x0 = 0, dx = 1;
         const float* levels = nullptr;
         int count = 0;
+        double levelMin = 0, levelMax = 0;
     };
     using RowSource = std::function<bool(std::uint64_t serial, Row& row)>;
 
