@@ -276,10 +276,8 @@ void AnalysisWindow::TakeIn(const panorama::SweepFrame* frame, const recording::
     peakOn_ = peakOn;
     if (recorder_.Recording()) {
         const bool ok = frame ? recorder_.Add({nowMs, *frame, meaning}) : recorder_.Observe(nowMs, meaning);
-        if (!ok) {
-            StopRecording();
-            toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
-        }
+        // A write that failed ends the recording; stopping says so (once).
+        if (!ok) StopRecording();
     }
     if (frame) {
         live_.Add({nowMs, *frame, meaning});
