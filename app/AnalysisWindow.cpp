@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -132,7 +133,7 @@ void AnalysisWindow::CreateControls() {
     top->addWidget(Waterfall, 1);
     Strip = new toolkit::LevelStrip(this);
     Strip->setAccessibleName(QStringLiteral("Уровень во времени"));
-    Strip->setTitle(QStringLiteral("Уровень за минуту: включите маркер пика или щёлкните по водопаду"));
+    Strip->setTitle(QStringLiteral("Уровень за минуту: включите маркер пика или щёлкните по водопаду или спектру"));
     top->addWidget(Strip);
     FoundSlot = new QVBoxLayout;
     top->addLayout(FoundSlot);
@@ -184,6 +185,7 @@ void AnalysisWindow::CreateControls() {
     connect(CheckMin, &QCheckBox::toggled, this, holdsChanged);
     connect(Waterfall, &toolkit::Waterfall::hovered, this, &AnalysisWindow::Hover);
     connect(Waterfall, &toolkit::Waterfall::clicked, this, &AnalysisWindow::SetStripFrequency);
+    WatchChart(Chart);
     UpdateReplayControls();
     UpdateRecordLabel(0);
 }
@@ -307,6 +309,25 @@ void AnalysisWindow::TakeIn(const panorama::SweepFrame* frame, const recording::
 void AnalysisWindow::SetStripFrequency(double mhz) {
     stripFrequency_ = std::round(mhz);
     UpdateStrip();
+}
+
+void AnalysisWindow::WatchChart(toolkit::Chart* chart) {
+    if (watched_.contains(chart)) return;
+    watched_.append(chart);
+    chart->installEventFilter(this);
+}
+
+bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (toolkit::Chart* chart : watched_) {
+            if (chart != watched) continue;
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPointF at = mouse->position();
+            if (mouse->button() == Qt::LeftButton && chart->plotRect().contains(at.toPoint()))
+                SetStripFrequency(chart->mapToValue(at).x());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AnalysisWindow::UpdateStrip() {

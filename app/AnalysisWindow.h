@@ -89,9 +89,13 @@ public:
     // The frequency the level strip follows, if any.
     std::optional<double> StripFrequency() const { return stripFrequency_; }
     void SetStripFrequency(double mhz);
+    // A left click on this chart's plot (the main window's, or this
+    // window's own) picks the frequency the level strip follows.
+    void WatchChart(toolkit::Chart* chart);
     std::string ExportCsv(std::size_t first, std::size_t last) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -109,6 +113,7 @@ private:
                double& levelMax);
 
     std::function<QString(int)> loCaption_;
+    QList<toolkit::Chart*> watched_;
     recording::History live_;
     recording::Recorder recorder_;
     bool peakOn_ = false;

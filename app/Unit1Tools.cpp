@@ -157,6 +157,7 @@ void PanoramaTools::ShowAnalysis() {
             return lo >= 0 && lo < form_.RadioGroupFL0->count() ? form_.RadioGroupFL0->button(lo)->text() : QString();
         });
         Analysis->resize(760, 720);
+        Analysis->WatchChart(form_.Chart1);
     }
     Analysis->show();
     Analysis->raise();

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QToolButton>
 
 #include <filesystem>
@@ -54,6 +55,9 @@ TEST_F(WindowTest, AnalysisWaterfallRowsFollowTheSweeps) {
         EXPECT_EQ(s.frame, Frame(3 - row));
         for (int k : {1, 40, 127}) EXPECT_EQ(picture.pixel(Column(k), row), Colour(s, k)) << row << " " << k;
     }
+    // A click on the main chart picks the level strip's frequency.
+    QTest::mouseClick(form->Chart1, Qt::LeftButton, {}, QPoint(133, 200));
+    EXPECT_EQ(w->StripFrequency(), std::optional<double>(form->Chart1->mapToValue(QPointF(133, 200)).x()));
     // Closing only hides it: the tick goes on feeding it.
     w->close();
     form->ButtonRead_PANOClick();
