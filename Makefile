@@ -27,6 +27,7 @@ demo: build
 	VELKARN_SIM_SWING=1 LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/sim ./$(BUILD)/app/velkarn3
 
 test: build
+	@bash scripts/setup-deps.sh audio
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # End to end through a real kernel USB stack: the shipped program and the real

@@ -2,6 +2,7 @@
 
 #include "app/AnalysisWindow.h"
 #include "app/Unit1.h"
+#include "app/Unit1Aiming.h"
 #include "common/Files.h"
 #include "settings/Exchange.h"
 #include "toolkit/Chart.h"
@@ -73,9 +74,14 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     ActionPeak = item(Menu, QStringLiteral("Маркер пика"), Qt::Key_F11, true);
     ActionFreeze = item(Menu, QStringLiteral("Стоп-кадр"), Qt::Key_F12, true);
     ActionMarks = item(Menu, QStringLiteral("Метки транспондеров"), Qt::SHIFT | Qt::Key_F9, true);
+    ActionAimingSound = item(Menu, QStringLiteral("Звук наведения"), Qt::SHIFT | Qt::Key_F8, true);
+    // A disabled item (no sound output) tells why in its tooltip.
+    Menu->setToolTipsVisible(true);
+    Aiming = std::make_unique<AimingSound>(form, *ActionAimingSound);
     Menu->addSeparator();
     ActionSaveSnapshot = item(Menu, QStringLiteral("Сохранить снимок…"), Qt::SHIFT | Qt::Key_F11, false);
     ActionSaveTrace = item(Menu, QStringLiteral("Сохранить трассу…"), Qt::SHIFT | Qt::Key_F12, false);
+    ActionReport = item(Menu, QStringLiteral("Отчёт…"), Qt::CTRL | Qt::Key_F12, false);
     Menu->addSeparator();
     ActionAnalysis = item(Menu, QStringLiteral("Анализ…"), Qt::SHIFT | Qt::Key_F7, false);
     ActionAnalysis->setObjectName(QStringLiteral("ActionAnalysis"));
@@ -96,6 +102,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
         on(ActionAverage[k], [this, k](bool on) { tools_.SetAverage(on ? panorama::kAverageDepths[k] : 0); });
     on(ActionReset, [this](bool) {
         tools_.Reset();
+        Aiming->Reset();
         ShowHolds();
     });
     on(ActionPeak, [this](bool) { ShowPeak(); });
@@ -103,6 +110,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionMarks, [this](bool) { ShowMarks(true); });
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
+    CreateReport();
     on(ActionAnalysis, [this](bool) { ShowAnalysis(); });
 
     form.Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -142,6 +150,7 @@ bool PanoramaTools::TakeIn(panorama::TickResult result, const panorama::SweepFra
         ShowHolds();
     }
     ShowMarks();
+    FeedAiming(result);
     if (Analysis) {
         recording::Meaning m{meaning, static_cast<std::int32_t>(form_.LeftAxis->minimum()),
                              static_cast<std::int32_t>(form_.LeftAxis->maximum())};
@@ -162,6 +171,23 @@ void PanoramaTools::ShowAnalysis() {
     Analysis->show();
     Analysis->raise();
     Analysis->activateWindow();
+}
+
+// The tone follows the peak marker's sample while the marker is on, the
+// strongest transponder found while finding is on, else the highest visible
+// sample; its pitch spans the level axis shown.
+void PanoramaTools::FeedAiming(panorama::TickResult result) {
+    const panorama::TraceTools::Shown& s = tools_.shown();
+    AimingSound::Tick tick;
+    tick.swept = result == panorama::TickResult::Swept;
+    tick.frozen = tools_.Frozen();
+    tick.shown = &s;
+    if (ActionPeak->isChecked() && s.valid)
+        tick.marker = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step).level;
+    tick.strongestFound = StrongestFoundLevel();
+    tick.axisMin = form_.LeftAxis->minimum();
+    tick.axisMax = form_.LeftAxis->maximum();
+    Aiming->Take(tick);
 }
 
 // Holds are drawn where the sweep they belong to put its points.

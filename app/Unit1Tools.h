@@ -10,13 +10,18 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
+class AimingSound;
 class AnalysisWindow;
 class QAction;
 class QActionGroup;
+class QDateTime;
 class QMenu;
 class QPoint;
 class TForm1;
@@ -46,6 +51,7 @@ public:
     QAction* ActionPeak;      // F11
     QAction* ActionFreeze;    // F12
     QAction* ActionMarks;     // Shift+F9
+    QAction* ActionAimingSound;  // Shift+F8
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
     QAction* ActionAnalysis;      // Shift+F7: opens the analysis window
@@ -54,6 +60,23 @@ public:
     // and the tick goes on feeding it.
     std::unique_ptr<AnalysisWindow> Analysis;
     void ShowAnalysis();
+
+    // The installation report (Unit1Report.cpp): job fields, site, the
+    // table with where to point the dish, and the chart, as one PDF.
+    QAction* ActionReport;    // Ctrl+F12
+    struct ReportJob {
+        QString name, address, installer;
+    };
+    // Asks for the job's fields; none when cancelled. A real dialog unless
+    // replaced (tests put a scripted answer here).
+    std::function<std::optional<ReportJob>()> AskReportJob;
+    // More lines for the report below the peak's, e.g. the transponders
+    // found and the satellite named, where those features are on.
+    std::function<QStringList()> ReportLines;
+    // The report as PDF bytes: the window as it is now, dated `when`. The
+    // same window and time give the same bytes.
+    QByteArray ReportPdf(const ReportJob& job, const QDateTime& when);
+    void SaveReport();
 
     // The hold traces, drawn over the live trace.
     toolkit::ChartSeries* MaxSeries;
@@ -68,6 +91,13 @@ public:
     const panorama::Levels& Live() const { return tools_.shown().live; }
     const panorama::TraceTools& State() const { return tools_; }
 
+    // The aiming tone, fed by every tick.
+    std::unique_ptr<AimingSound> Aiming;
+    // The level of the strongest transponder found, while finding
+    // transponders is on: the aiming tone follows it when the peak marker
+    // is off. Absent while there is no finding.
+    std::optional<float> StrongestFoundLevel() const { return std::nullopt; }
+
     // The two saves of the menu.
     void SaveSnapshot();
     void SaveTrace();
@@ -78,6 +108,13 @@ private:
     void ShowPeak();
     void ShowMarks(bool force = false);
     void ShowMenu(const QPoint& at);
+    void CreateReport();  // the report's item and the table's pointing tips
+    // The chart as shown now, recorded as drawing commands (vector), with
+    // the unit and the peak's values; and the report drawn with it.
+    struct ChartShot;
+    ChartShot ShootChart() const;
+    QByteArray ReportPdf(const ReportJob& job, const QDateTime& when, const ChartShot& shot);
+    void FeedAiming(panorama::TickResult result);
     // Writes a file through a temporary one, after asking before replacing
     // an existing file; a failure is told in a plain message box.
     void SaveFile(const QString& file, const QByteArray& bytes);

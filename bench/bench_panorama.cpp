@@ -3,12 +3,13 @@
 // chart update alone, the repaint that follows, and the whole tick, for the
 // line and for the area style, each plain and with every panorama tool on
 // (max and min hold, a 32-sweep average, the peak marker and six transponder
-// marks); then, for each style, the CPU used and the
+// marks), and with the aiming tone on; then, for each style, the CPU used and the
 // ticks per second reached under the window's own 25 ms timer in the real
 // event loop (the least loaded of several runs).
 //   bench_panorama [seconds of a timed run, default 10] [ticks per measurement, default 1000]
 //                  [timed runs per style, default 3]
 #include "app/Unit1.h"
+#include "app/Unit1Aiming.h"
 #include "app/Unit1Tools.h"
 #include "panorama/Panorama.h"
 #include "sim/Sim.h"
@@ -107,6 +108,41 @@ int main(int argc, char** argv) {
         }
     }
     setTools(false);
+
+    // The aiming tone on, line style: through the system's sound output
+    // where there is one, otherwise through a device that takes each pitch
+    // and plays nothing (the tick's own part: level, pitch, best so far).
+    {
+        struct NullOutput : ToneOutput {
+            bool on = false;
+            std::string Unavailable() override { return {}; }
+            bool Start() override { return on = true; }
+            void Stop() override { on = false; }
+            bool Playing() const override { return on; }
+            void Set(std::optional<double>) override {}
+            void Beep() override {}
+        };
+        PanoramaTools& t = *form.Tools;
+        const bool real = t.ActionAimingSound->isEnabled();
+        if (!real) t.Aiming = std::make_unique<AimingSound>(form, *t.ActionAimingSound, std::make_unique<NullOutput>());
+        form.RadioGroupStyle->setItemIndex(0);
+        const double plain = PerCall(kTicks, kRepeats, [&] {
+            form.ButtonRead_PANOClick();
+            QCoreApplication::processEvents();
+            sim::ClearLog();
+        });
+        t.ActionAimingSound->trigger();
+        const double toned = PerCall(kTicks, kRepeats, [&] {
+            form.ButtonRead_PANOClick();
+            QCoreApplication::processEvents();
+            sim::ClearLog();
+        });
+        t.ActionAimingSound->trigger();
+        std::printf(" line style, aiming tone %s:\n",
+                    real ? "on, through the system's sound output" : "on (no sound output here: a silent device)");
+        Row("whole tick with its repaint, tone off", plain);
+        Row("whole tick with its repaint, tone on", toned);
+    }
 
     // The window's own timer under the real event loop, the panorama on, in
     // each style; the run with the least CPU is the least disturbed by the

@@ -318,6 +318,15 @@ void Chart::paintEvent(QPaintEvent* event) {
     paintTrace(p);
 }
 
+void Chart::paintChart(QPainter& p) {
+    p.save();
+    p.setClipRect(QRect(QPoint(0, 0), size()), Qt::IntersectClip);
+    paintStatic(p);
+    p.setClipRect(kPlotRect, Qt::IntersectClip);
+    paintTrace(p);
+    p.restore();
+}
+
 void Chart::paintTrace(QPainter& p) {
     for (const auto& s : series_)
         if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);

@@ -123,6 +123,10 @@ public:
     // something drawn in paintTrace changed; series and marker changes do it
     // themselves, repainting only the part of the plot they touch.
     void updateTrace();
+    // Paints the chart as it is shown (grid, axes, title, marks, series and
+    // marker) onto any painter, in chart pixels (673 x 425): on a PDF or
+    // printer device it stays vector, sharp at any resolution.
+    void paintChart(QPainter& painter);
 
 signals:
     // The pointer moved over the chart; x and y in chart pixels.

@@ -57,7 +57,7 @@ protected:
         std::vector<QAction*> all{tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->ActionAnalysis})
+                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->ActionAnalysis})
             all.push_back(a);
         return all;
     }
@@ -76,8 +76,8 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     for (QAction* a : tools->Menu->actions())
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Удержание максимума", "Удержание минимума", "Усреднение", "Сбросить",
-                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Сохранить снимок…",
-                                  "Сохранить трассу…", "Анализ…"}));
+                                  "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
+                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Анализ…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));
