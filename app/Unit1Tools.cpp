@@ -1,5 +1,6 @@
 #include "app/Unit1Tools.h"
 
+#include "app/AnalysisWindow.h"
 #include "app/Unit1.h"
 #include "app/Unit1Sky.h"
 #include "app/Unit1Aiming.h"
@@ -85,6 +86,10 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     ActionSaveSnapshot = item(Menu, QStringLiteral("Сохранить снимок…"), Qt::SHIFT | Qt::Key_F11, false);
     ActionSaveTrace = item(Menu, QStringLiteral("Сохранить трассу…"), Qt::SHIFT | Qt::Key_F12, false);
     ActionReport = item(Menu, QStringLiteral("Отчёт…"), Qt::CTRL | Qt::Key_F12, false);
+    Menu->addSeparator();
+    ActionAnalysis = item(Menu, QStringLiteral("Анализ…"), Qt::SHIFT | Qt::Key_F7, false);
+    ActionAnalysis->setObjectName(QStringLiteral("ActionAnalysis"));
+    ActionAnalysis->setToolTip(QStringLiteral("Анализ: водопад, уровень во времени, запись и воспроизведение"));
 
     auto on = [this](QAction* a, auto body) {
         connect(a, &QAction::triggered, this, [body](bool checked) { toolkit::guarded([&] { body(checked); }); });
@@ -111,6 +116,7 @@ PanoramaTools::PanoramaTools(TForm1& form) : form_(form) {
     on(ActionSaveSnapshot, [this](bool) { SaveSnapshot(); });
     on(ActionSaveTrace, [this](bool) { SaveTrace(); });
     CreateReport();
+    on(ActionAnalysis, [this](bool) { ShowAnalysis(); });
 
     Sky = new PanoramaSky(form, *Menu);
     ReportLines = [this] { return Sky->ReportLines(); };
@@ -160,7 +166,26 @@ bool PanoramaTools::TakeIn(panorama::TickResult result, const panorama::SweepFra
     Sky->TakeIn(tools_.shown(), redraw);
     ShowMarks();
     FeedAiming(result);
+    if (Analysis) {
+        recording::Meaning m{meaning, static_cast<std::int32_t>(form_.LeftAxis->minimum()),
+                             static_cast<std::int32_t>(form_.LeftAxis->maximum())};
+        Analysis->TakeIn(result == panorama::TickResult::Swept ? &frame : nullptr, m, ActionPeak->isChecked(),
+                         QDateTime::currentMSecsSinceEpoch());
+    }
     return redraw;
+}
+
+void PanoramaTools::ShowAnalysis() {
+    if (!Analysis) {
+        Analysis = std::make_unique<AnalysisWindow>([this](int lo) {
+            return lo >= 0 && lo < form_.RadioGroupFL0->count() ? form_.RadioGroupFL0->button(lo)->text() : QString();
+        });
+        Analysis->resize(760, 720);
+        Analysis->WatchChart(form_.Chart1);
+    }
+    Analysis->show();
+    Analysis->raise();
+    Analysis->activateWindow();
 }
 
 // The tone follows the peak marker's sample while the marker is on, the

@@ -18,6 +18,7 @@
 #include <optional>
 
 class AimingSound;
+class AnalysisWindow;
 class QAction;
 class QActionGroup;
 class PanoramaSky;
@@ -55,6 +56,12 @@ public:
     QAction* ActionAimingSound;  // Shift+F8
     QAction* ActionSaveSnapshot;  // Shift+F11
     QAction* ActionSaveTrace;     // Shift+F12
+    QAction* ActionAnalysis;      // Shift+F7: opens the analysis window
+
+    // The analysis window, made when first opened; closing only hides it,
+    // and the tick goes on feeding it.
+    std::unique_ptr<AnalysisWindow> Analysis;
+    void ShowAnalysis();
 
     // The installation report (Unit1Report.cpp): job fields, site, the
     // table with where to point the dish, and the chart, as one PDF.

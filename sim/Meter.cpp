@@ -65,8 +65,9 @@ int Answer(Meter& m, Kind kind, int value, int index, std::uint8_t* data, int si
             const double pointing = m.swinging ? SwingPointing(m.sweepsAnswered++) : 0.0;
             SkySweep(*m.sky, pointing, static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame);
         } else {
-            const double signal = m.swinging ? SwingSignal(m.sweepsAnswered++) : 1.0;
-            DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal);
+            const double signal = m.swinging ? SwingSignal(m.sweepsAnswered) : 1.0;
+            const double second = m.swinging ? SwingSecondSignal(m.sweepsAnswered++) : 0.0;
+            DemoSweep(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index), frame, signal, second);
         }
         int n = std::min(size, 128);
         std::memcpy(data, frame, n);
@@ -130,7 +131,13 @@ double SwingSignal(std::uint32_t sweep) {
     return 0.15 + 0.85 * std::exp(-pointingError * pointingError);
 }
 
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal) {
+double SwingSecondSignal(std::uint32_t sweep) {
+    const double pi = 3.14159265358979323846;
+    const double offSecond = 2 * std::sin(2 * pi * (sweep % 480) / 480.0) + 2;
+    return std::exp(-2 * offSecond * offSecond);
+}
+
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal, double second) {
     const int flags = value >> 8;
     const bool pol = flags & 0x80, upper = flags & 0x40, amp = flags & 0x20, att = flags & 0x10;
     const int shift = index & 0x0FFF;
@@ -144,14 +151,20 @@ void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, do
         double level = floor - (f - 950) / 160.0;
         // Transponders of 30 MHz every 38 MHz or so; which exist and how
         // strong depends on band and polarisation.
+        // The second satellite's plan is another draw of the same kind; where
+        // both have a transponder, the stronger one shows.
         const int slot = (f - 940) / 38;
-        const std::uint32_t h = (static_cast<std::uint32_t>(slot) * 2654435761u) ^ (band * 40503u);
-        if (slot >= 0 && (h >> 7) % 4 != 0) {
+        auto transponder = [f, slot](std::uint32_t h, double strength) {
+            if (slot < 0 || (h >> 7) % 4 == 0 || strength <= 0) return 0.0;
             const double centre = 940 + slot * 38 + 19 + static_cast<int>((h >> 3) % 5) - 2;
             const double d = std::abs(f - centre);
-            const double height = (28 + (h >> 11) % 45) * signal;
-            if (d < 15) level += height * (d < 10 ? 1.0 : (15 - d) / 5.0);
-        }
+            const double height = (28 + (h >> 11) % 45) * strength;
+            return d < 15 ? height * (d < 10 ? 1.0 : (15 - d) / 5.0) : 0.0;
+        };
+        const std::uint32_t h = (static_cast<std::uint32_t>(slot) * 2654435761u) ^ (band * 40503u);
+        const double first = transponder(h, signal);
+        const double other = transponder(h * 2246822519u + 0x9E3779B9u, second);
+        if (first > 0 || other > 0) level += std::max(first, other);
         rng = rng * 1103515245u + 12345u;
         level += static_cast<int>((rng >> 16) % 9) - 4;
         frame[i] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(level), 0, 255));

@@ -45,8 +45,8 @@ struct Meter {
     bool rawDeviceInfo = false;                // send deviceInfo as it stands
     std::array<Fault, kKinds> faults{};        // indexed by Kind
     // The demo spectrum rises and falls slowly from sweep to sweep, as while
-    // the dish is swung across the satellite; off: every sweep alike but for
-    // its noise.
+    // the dish is swung across a satellite and on to a second one; off:
+    // every sweep alike but for its noise.
     bool swinging = false;
     std::uint32_t sweepsAnswered = 0;          // sweeps answered while swinging
     // Sweeps answered in turn (over again after the last) in place of the
@@ -67,12 +67,19 @@ int Answer(Meter& meter, Kind kind, int value, int index, std::uint8_t* data, in
 // A plausible settings block and the demo spectrum, also used by the demo meter.
 // `signal` scales the transponders above the noise floor (1: full strength).
 std::array<std::uint8_t, 248> DemoSettings();
-void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal = 1.0);
+// `second` adds the transponders of a second satellite beside the first,
+// at that strength (0: none, the spectrum exactly as with one satellite).
+void DemoSweep(std::uint16_t value, std::uint16_t index, std::uint8_t* frame, double signal = 1.0,
+               double second = 0.0);
 
 // The signal strength of a swung dish at its n-th sweep: the dish passes
 // the satellite twice in a period of 480 sweeps (12 s at 40 sweeps a
 // second), between 0.15 off the satellite and 1 right on it.
 double SwingSignal(std::uint32_t sweep);
+// The strength of a second satellite that the swing reaches at one end of
+// its travel (between 0 and 1, highest at sweep 360 of each period), so that
+// the swung demo dish crosses two satellites.
+double SwingSecondSignal(std::uint32_t sweep);
 
 // The sky as a universal LNB (9750 / 10600 MHz) on a dish aimed at one
 // orbital position sees it: the Ku-band transponders of every position near

@@ -58,7 +58,7 @@ protected:
         std::vector<QAction*> all{tools->ActionDeviceSettings, tools->ActionMaxHold, tools->ActionMinHold};
         all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
         for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace,
+                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->ActionAnalysis,
                            tools->Sky->ActionFind, tools->Sky->ActionName, tools->Sky->ActionLoad})
             all.push_back(a);
         return all;
@@ -79,7 +79,7 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение",
                                   "Сбросить", "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
-                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Найти транспондеры",
+                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Анализ…", "Найти транспондеры",
                                   "Определить спутник", "Загрузить список спутников…"}));
     QStringList depths;
     for (QAction* a : tools->AverageMenu->actions()) depths << a->text();

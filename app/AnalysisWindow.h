@@ -1,0 +1,137 @@
+// The analysis window: the sweeps over time beside the live main window. A
+// waterfall of the last minutes, the level of one frequency over the last
+// minute, recording the sweeps to a file and replaying such a file (with a
+// trace drawn as the main chart draws it), exporting a recording to CSV.
+// It is fed by the main window's tick through the panorama tools; closing
+// it only hides it (recording goes on), and nothing is kept between runs.
+#pragma once
+
+#include "panorama/Tools.h"
+#include "recording/Recording.h"
+
+#include <QList>
+#include <QPointF>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QVBoxLayout;
+
+namespace toolkit {
+class Chart;
+class ChartSeries;
+class LevelStrip;
+class Waterfall;
+}  // namespace toolkit
+
+class AnalysisWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `loCaption` names an oscillator item as the main window shows it.
+    explicit AnalysisWindow(std::function<QString(int)> loCaption, QWidget* parent = nullptr);
+    ~AnalysisWindow() override;
+
+    // One tick of the main window: `frame` is the sweep taken (null when the
+    // tick swept nothing), `meaning` what the switches say now, `peakOn`
+    // whether the peak marker is on; `nowMs` the time (ms since 1970 UTC).
+    void TakeIn(const panorama::SweepFrame* frame, const recording::Meaning& meaning, bool peakOn,
+                std::int64_t nowMs);
+
+    // Controls.
+    QPushButton* ButtonRecord;   // "Запись"
+    QLabel* LabelRecord;         // time and size recorded
+    QPushButton* ButtonOpen;     // "Открыть запись…"
+    QPushButton* ButtonLive;     // "Прибор": back to the live sweeps
+    QPushButton* ButtonPause;    // "Пауза"
+    QComboBox* ComboSpeed;       // ×1, ×4, ×16
+    QSlider* SliderTime;         // the replay's position, a sweep a step
+    QLabel* LabelTime;
+    QPushButton* ButtonMarkStart;  // "Начало отрезка"
+    QPushButton* ButtonExport;     // "Экспорт CSV…"
+    QCheckBox* CheckMax;
+    QCheckBox* CheckMin;
+    QLabel* LabelProblems;         // what a recording could not be read of
+    QLabel* LabelHover;            // time, frequency and level under the mouse
+    toolkit::Chart* Chart;         // the replayed trace (shown while replaying)
+    toolkit::ChartSeries* Trace;
+    toolkit::ChartSeries* MaxTrace;
+    toolkit::ChartSeries* MinTrace;
+    toolkit::Waterfall* Waterfall;
+    toolkit::LevelStrip* Strip;
+    // The table of transponders found in the sweep goes into this slot
+    // (between the level strip and the bottom of the window).
+    QVBoxLayout* FoundSlot;
+
+    // Recording and replay, also for the buttons.
+    bool StartRecording(const QString& file);
+    void StopRecording();
+    bool Recording() const { return recorder_.Recording(); }
+    bool OpenRecording(const QString& file);
+    // Replays bytes already read (the file's whole contents).
+    void Replay(const std::string& bytes);
+    bool Replaying() const { return replay_.has_value(); }
+    void BackToLive();
+    void Seek(std::size_t index);  // shows the recording up to this sweep
+    void SetSpeed(int factor);     // 1, 4 or 16
+    void SetPaused(bool paused);
+    // The sweeps of the waterfall: the live ones, or the replay's so far.
+    const recording::History& Shown() const { return replay_ ? replayHistory_ : live_; }
+    const recording::History& LiveHistory() const { return live_; }
+    // The frequency the level strip follows, if any.
+    std::optional<double> StripFrequency() const { return stripFrequency_; }
+    void SetStripFrequency(double mhz);
+    // A left click on this chart's plot (the main window's, or this
+    // window's own) picks the frequency the level strip follows.
+    void WatchChart(toolkit::Chart* chart);
+    std::string ExportCsv(std::size_t first, std::size_t last) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void ShowSweep(const recording::Sweep& sweep, bool toWaterfall);
+    void ShowAll();  // the waterfall and the strip from the shown history
+    void UpdateStrip();
+    void UpdateRecordLabel(std::int64_t nowMs);
+    void UpdateReplayControls();
+    void SetView(const recording::Meaning& m);
+    void Hover(std::uint64_t serial, double frequency);
+    void ExportClicked();
+    bool RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx, double& levelMin,
+               double& levelMax);
+
+    std::function<QString(int)> loCaption_;
+    QList<toolkit::Chart*> watched_;
+    recording::History live_;
+    recording::Recorder recorder_;
+    bool peakOn_ = false;
+    std::optional<double> stripFrequency_;
+    std::optional<recording::Meaning> viewMeaning_;
+    std::optional<recording::Meaning> lastShownMeaning_;
+    panorama::Levels rowLevels_{};
+    QList<QPointF> points_;
+    int stripCountdown_ = 0;
+    std::int64_t lastNowMs_ = 0;
+
+    // Replay.
+    std::optional<recording::Recording> replay_;
+    recording::History replayHistory_;
+    std::size_t replayNext_ = 0;  // the next sweep to show
+    std::int64_t replayClockMs_ = 0;  // the recording's time shown
+    std::optional<std::size_t> stretchStart_;
+    bool paused_ = false;
+    int speed_ = 1;
+    panorama::TraceTools holds_;
+};

@@ -1,0 +1,103 @@
+// The analysis window's cost: a waterfall row (scrolling the picture by a
+// line and drawing the new one) with and without the repaint it causes,
+// offscreen; the memory of the sweep history; and the whole program ticking
+// under its own 25 ms timer with the analysis window open and recording on
+// (ticks a second and CPU a tick). Under Xvfb: QT_QPA_PLATFORM=xcb.
+//   bench_analysis [seconds of the timed run, default 10]
+#include "app/AnalysisWindow.h"
+#include "app/Unit1.h"
+#include "app/Unit1Tools.h"
+#include "recording/Recording.h"
+#include "sim/Sim.h"
+#include "toolkit/Application.h"
+#include "toolkit/Waterfall.h"
+
+#include "Timing.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+using bench::CpuSeconds;
+using bench::PerCall;
+using bench::Row;
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    const int timedSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    toolkit::Application app(argc, argv);
+
+    std::printf("analysis window, platform %s, CPU time (best of 5 runs):\n", qgetenv("QT_QPA_PLATFORM").constData());
+    toolkit::Waterfall w;
+    w.resize(751, 418);
+    float levels[128];
+    for (int i = 0; i < 128; ++i) levels[i] = 45.0f + static_cast<float>((i * 7) % 80);
+    w.setRowSource([&](std::uint64_t, toolkit::Waterfall::Row& row) {
+        row = {11540, 10, levels, 128};
+        return true;
+    });
+    w.setFrequencyAxis(11550, 12830, 12);
+    w.setLevelRange(45, 125, QStringLiteral("dBuV"));
+    w.setKeptRows(30000);
+    w.show();
+    QCoreApplication::processEvents();
+    std::uint64_t serial = 0;
+    Row("waterfall row, 400 rows shown (scroll and draw)", PerCall(1000, 5, [&] { w.addRow(serial++); }));
+    // What a new row repaints: the plot (the picture and the lines over it).
+    const QRect plot(toolkit::Waterfall::kPlotLeft, toolkit::Waterfall::kHeader, toolkit::Waterfall::kPlotWidth,
+                     w.visibleRows());
+    Row("waterfall row with its repaint", PerCall(1000, 5, [&] {
+            w.addRow(serial++);
+            w.repaint(plot);
+        }));
+    const recording::History history;
+    std::printf("  sweep history: %zu sweeps (%.1f minutes at 40 a second), %.1f MB\n", history.Capacity(),
+                history.Capacity() / 40.0 / 60.0, history.MemoryBytes() / 1e6);
+
+    sim::ResetToDemo();
+    TForm1 form;
+    form.Timer1->stop();
+    form.Timer2->stop();
+    form.show();
+    form.SpeedButton1->setChecked(true);
+    long ticks = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] {
+        ++ticks;
+        sim::ClearLog();
+    });
+    auto timedRun = [&](const char* what) {
+        ticks = 0;
+        QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
+        QElapsedTimer wall;
+        const double cpu0 = CpuSeconds();
+        wall.start();
+        form.Timer1->start();
+        form.Timer2->start();
+        QCoreApplication::exec();
+        form.Timer1->stop();
+        form.Timer2->stop();
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+        const double cpu = CpuSeconds() - cpu0;
+        std::printf("whole program, %s, %d s: %.2f ticks/s (target >= 39.5), %.0f us CPU a tick (target <= 1000)\n",
+                    what, timedSeconds, ticks / seconds, ticks ? cpu * 1e6 / ticks : 0.0);
+        return seconds;
+    };
+    timedRun("main window only");
+    form.Tools->ShowAnalysis();
+    const auto file = std::filesystem::temp_directory_path() / "bench_analysis.vk3rec";
+    std::filesystem::remove(file);
+    if (!form.Tools->Analysis->StartRecording(QString::fromStdString(file.string()))) {
+        std::printf("cannot record to %s\n", file.string().c_str());
+        return 1;
+    }
+    const double seconds = timedRun("analysis window open and recording");
+    form.Tools->Analysis->StopRecording();
+    const auto size = std::filesystem::file_size(file);
+    std::filesystem::remove(file);
+    std::printf("  recording: %.1f MB an hour (target <= 40)\n", size / seconds * 3600 / 1e6);
+    return 0;
+}

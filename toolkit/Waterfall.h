@@ -1,0 +1,137 @@
+// A waterfall: one row of colour per sweep, the newest on top, on a
+// frequency axis laid out like the chart's (the same plot left edge and
+// width, ticks where the chart puts them), a legend of the colour map, lines
+// across where the sweeps came to mean something else, and a scroll bar to
+// go back through the rows kept.
+//
+// The rows themselves live with the caller: the waterfall asks for a row by
+// its serial number (rising by one per row) when it draws it. A new row
+// costs scrolling the picture by one line and drawing that line.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QScrollBar;
+
+namespace toolkit {
+
+class Waterfall : public QWidget {
+    Q_OBJECT
+public:
+    // One row's levels, at frequencies x0, x0 + dx, ..., and the level
+    // range they were shown in (none: the waterfall's own), so that a row
+    // keeps its colours when the unit or the range changes later.
+    struct Row {
+        double x0 = 0, dx = 1;
+        const float* levels = nullptr;
+        int count = 0;
+        double levelMin = 0, levelMax = 0;
+    };
+    using RowSource = std::function<bool(std::uint64_t serial, Row& row)>;
+
+    // Where the rows are drawn: the chart's plot left edge and width, below
+    // a band for the frequency labels; the legend on the right.
+    static constexpr int kPlotLeft = 33, kPlotWidth = 640, kHeader = 18, kLegendWidth = 78;
+
+    explicit Waterfall(QWidget* parent = nullptr);
+
+    void setRowSource(RowSource source) { source_ = std::move(source); }
+    // The frequency axis (as the chart's: its limits and the most intervals
+    // its ticks may have) and the level range the colours span.
+    void setFrequencyAxis(double min, double max, int maxIntervals);
+    void setLevelRange(double min, double max, const QString& unit);
+    // How many rows the caller keeps (the oldest one can scroll back to).
+    void setKeptRows(int rows);
+
+    // A new newest row; serials rise by one.
+    void addRow(std::uint64_t serial);
+    // A line above row `serial` labelled with what changed there.
+    void addSeparator(std::uint64_t serial, const QString& text);
+    // No rows, no lines.
+    void clear();
+    // Rows up to `newest`, `count` of them, as after adding them one by one
+    // (separators are added after); draws them at once.
+    void setRows(std::uint64_t newest, std::uint64_t count);
+    // Draws every visible row again from the source.
+    void redraw();
+
+    std::optional<std::uint64_t> newest() const { return newest_; }
+    int scrollBack() const { return back_; }
+    void setScrollBack(int rows);
+    // The row under widget y and the frequency under widget x.
+    std::optional<std::uint64_t> serialAt(int y) const;
+    double frequencyAt(int x) const;
+    int visibleRows() const { return image_.height(); }
+    const QImage& picture() const { return image_; }
+
+    // The colour map: 0 (lowest) .. 1 (highest), a perceptual map that
+    // keeps its order in grey when printed.
+    static QRgb MapColour(double t);
+
+signals:
+    void hovered(std::uint64_t serial, double frequency);
+    void clicked(double frequency);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void drawRow(int y, std::uint64_t serial);
+    void updateScrollBar();
+    QRect plotRect() const;
+
+    RowSource source_;
+    QImage image_;
+    std::optional<std::uint64_t> newest_;
+    std::uint64_t count_ = 0;  // rows added since the last clear
+    int back_ = 0;             // rows scrolled back from the newest
+    int kept_ = 0;
+    double fMin_ = 0, fMax_ = 1;
+    int maxIntervals_ = 12;
+    double lMin_ = 0, lMax_ = 1;
+    QString unit_;
+    struct Separator {
+        std::uint64_t serial;
+        QString text;
+    };
+    QList<Separator> separators_;
+    QScrollBar* bar_;
+    bool settingBar_ = false;
+};
+
+// A strip chart of one frequency's level over the last seconds, the highest
+// level reached marked.
+class LevelStrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit LevelStrip(QWidget* parent = nullptr);
+    // Points: x seconds before now (0 .. span, newest 0), y level.
+    void setPoints(const QList<QPointF>& points, double spanSeconds);
+    void setLevelRange(double min, double max, const QString& unit);
+    void setTitle(const QString& title);
+    // The highest point shown, if any.
+    std::optional<QPointF> highest() const { return highest_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QList<QPointF> points_;
+    std::optional<QPointF> highest_;
+    double span_ = 60, lMin_ = 0, lMax_ = 1;
+    QString unit_, title_;
+};
+
+}  // namespace toolkit
