@@ -236,8 +236,11 @@ QRect Chart::markerBounds() const {
 const QPixmap& Chart::staticLayer() {
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
-    if (!staticValid_ || static_.size() != pixels) {
-        static_ = QPixmap(pixels);
+    if (!staticValid_ || static_.size() != pixels || static_.devicePixelRatio() != dpr) {
+        // Drawn again into the same pixels while the size stays: a new
+        // megabyte for every axis change would come and go through the
+        // allocator, which keeps such blocks once it has seen a few.
+        if (static_.size() != pixels) static_ = QPixmap(pixels);
         static_.setDevicePixelRatio(dpr);
         QPainter p(&static_);
         paintStatic(p);
