@@ -189,7 +189,11 @@ void TForm1::CreateChart() {
     LabelDEMO = MakeLabel(QStringLiteral("TEST"), 488, 16, Chart1);
     LabelDEMO->setStyleSheet(QStringLiteral("QLabel { color: white; font-size: 12pt; }"));
     LabelDEMO->adjustSize();
-    for (QLabel* l : {Label10, Label9, LabelDEMO}) l->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (QLabel* l : {Label10, Label9, LabelDEMO}) {
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // "TEST" lies over the plot: a tick's band repaints it from a picture.
+        Chart1->cacheLabel(l);
+    }
 }
 
 void TForm1::CreateSettingsEditor() {
@@ -342,7 +346,9 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
         panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf, &link);
     ShowMeterState(link);
     // The tools take the sweep in; the trace stays as it is while they hold
-    // the picture still.
+    // the picture still. What the tick changes on the chart is painted at
+    // once, in one repaint.
+    const toolkit::Chart::UpdateBatch batch(*Chart1);
     if (Tools->TakeIn(result, frame_, scale)) DrawSweep();
 }
 
@@ -368,17 +374,18 @@ void TForm1::CheckBoxAP4Click(QObject*) {
 
 // ---- The panorama: view ----
 
+// Both axes are re-ranged from a floor below any minimum they take (0 MHz,
+// -1000 dB), so that no step asks for an inverted range.
 void TForm1::UpdateFrequencyAxis() {
-    BottomAxis->setMinimum(0);
-    BottomAxis->setMaximum(128.0 * PanoStep + StartPanoFrec);
-    BottomAxis->setMinimum(StartPanoFrec);
+    BottomAxis->setRangeFromFloor(kFrequencyFloor, FrequencyAxisMaximum(), StartPanoFrec);
 }
 
 void TForm1::SetLevelAxis() {
-    LeftAxis->setMinimum(-1000);
-    LeftAxis->setMaximum(ScrollBar1->value() + ScrollBar2->value());
-    LeftAxis->setMinimum(ScrollBar1->value());
+    LeftAxis->setRangeFromFloor(kLevelFloor, ScrollBar1->value() + ScrollBar2->value(), ScrollBar1->value());
 }
+
+// The frequency axis spans the sweep's 128 steps from StartPanoFrec.
+double TForm1::FrequencyAxisMaximum() const { return double{panorama::kSamples} * PanoStep + StartPanoFrec; }
 
 // StartPanoFrec from PanoShift by the chosen local oscillator; kept as it is
 // when none is chosen.
@@ -393,8 +400,8 @@ void TForm1::TrackBarStepChange(QObject*) {
     ScrollBar3->setSingleStep(static_cast<int>(PanoStep));
     ScrollBar3->setPageStep(static_cast<int>(PanoStep));
     SetCaption(LabelStep, U(panorama::StepLabel(PanoStep)));
-    // The new maximum is never below the current minimum.
-    BottomAxis->setMaximum(128.0 * PanoStep + StartPanoFrec);
+    // The new maximum is never below the current minimum: no floor first.
+    BottomAxis->setMaximum(FrequencyAxisMaximum());
     BottomAxis->setMinimum(StartPanoFrec);
 }
 
@@ -410,21 +417,24 @@ void TForm1::RadioGroupFL0Click(QObject*) {
 }
 
 void TForm1::ScrollBar3Change(QObject*) {
-    BottomAxis->setMinimum(0);
+    // Lowered first: a bad own oscillator stops the handler with the axis
+    // lowered and the rest as it was.
+    BottomAxis->setMinimum(kFrequencyFloor);
     PanoShift = panorama::ShiftFromPosition(ScrollBar3->value());
     ApplyOscillatorRule();
     SetCaption(Label8, QString::number(PanoShift) + QStringLiteral(" МГц"));
     SetCaption(LabelStartPanoFrec, QString::number(StartPanoFrec));
-    BottomAxis->setMaximum(128.0 * PanoStep + StartPanoFrec);
-    BottomAxis->setMinimum(StartPanoFrec);
+    UpdateFrequencyAxis();
 }
 
 void TForm1::ScrollBar1Change(QObject*) { SetLevelAxis(); }
 
 void TForm1::ScrollBar2Change(QObject*) { SetLevelAxis(); }
 
+// The scroll bar's new range and position re-range the axis through
+// ScrollBar1Change when the position changes; the axis is set once more
+// for when it does not.
 void TForm1::RadioGroupEdinClick(QObject*) {
-    LeftAxis->setMinimum(-1000);
     if (RadioGroupEdin->itemIndex() == 0) {
         ScrollBar1->setMaximum(80);
         ScrollBar1->setValue(45);
@@ -434,8 +444,7 @@ void TForm1::RadioGroupEdinClick(QObject*) {
         ScrollBar1->setValue(-75);
         ScrollBar1->setMaximum(0);
     }
-    LeftAxis->setMaximum(ScrollBar1->value() + ScrollBar2->value());
-    LeftAxis->setMinimum(ScrollBar1->value());
+    SetLevelAxis();
 }
 
 void TForm1::Chart1MouseMove(QObject*, Qt::KeyboardModifiers, int X, int Y) {

@@ -186,6 +186,9 @@ private:
     void EditorChanged(const QString& text);
     void UpdateFrequencyAxis();
     void SetLevelAxis();
+    double FrequencyAxisMaximum() const;
+    static constexpr double kFrequencyFloor = 0;
+    static constexpr double kLevelFloor = -1000;
 
     panorama::SweepFrame frame_{};
     QList<QPointF> points_;

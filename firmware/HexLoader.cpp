@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <string_view>
 
 namespace firmware {
 
@@ -18,12 +19,17 @@ void ResetImage(Image& image, std::int32_t& start, std::int32_t& end) {
     end = 0;
 }
 
-int SkipToRecordStart(std::FILE* file) {
+int SkipToRecordStart(HexInput& in) {
     int c;
     do {
-        c = std::fgetc(file);
+        c = in.Get();
     } while (c != ':' && c != EOF);
     return c;
+}
+
+int SkipToRecordStart(std::FILE* file) {
+    HexInput in(file);
+    return SkipToRecordStart(in);
 }
 
 namespace {
@@ -37,7 +43,7 @@ int HexDigit(char c) {
 
 // strtol(text, nullptr, 16) as the "C" locale has it, done by hand so that
 // no locale can count more characters as blanks, on any system.
-long ParseHex(const std::string& text) {
+long ParseHex(std::string_view text) {
     std::size_t i = 0;
     const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     while (i < text.size() && blank(text[i])) ++i;
@@ -55,17 +61,29 @@ long ParseHex(const std::string& text) {
 
 }  // namespace
 
-int ReadHexField(std::FILE* file, int n) {
-    std::string text;
+int ReadHexField(HexInput& in, int n) {
+    // Fields are two or four characters; a longer one is read in full but
+    // only its first characters can count (the rest would be digits past
+    // what any field holds).
+    char buffer[16];
+    std::string longer;
+    const bool small = n <= static_cast<int>(sizeof buffer);
     for (int i = 0; i < n; ++i) {
-        const int c = std::fgetc(file);
+        const int c = in.Get();
         // The end of the file ends the digits, as a NUL in the text would.
-        text.push_back(c == EOF ? '\0' : static_cast<char>(c));
+        const char ch = c == EOF ? '\0' : static_cast<char>(c);
+        if (small) buffer[i] = ch;
+        else longer.push_back(ch);
     }
-    const long value = ParseHex(text);
+    const long value = ParseHex(small ? std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0) : longer);
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
+}
+
+int ReadHexField(std::FILE* file, int n) {
+    HexInput in(file);
+    return ReadHexField(in, n);
 }
 
 int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
@@ -78,13 +96,19 @@ int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std:
         prompt.Message("error opening");
         return 1;
     }
-    std::FILE* f = file.get();
+    HexInput in(file.get());
+    LoadHex(in, image, start, end, prompt, report);
+    return 0;
+}
+
+void LoadHex(HexInput& in, Image& image, std::int32_t& start, std::int32_t& end, common::UserPrompt& prompt,
+             LoadReport* report) {
     LoadReport found;
 
-    while (SkipToRecordStart(f) == ':') {
-        const int length = ReadHexField(f, 2);
-        int address = ReadHexField(f, 4);
-        const int type = ReadHexField(f, 2);
+    while (SkipToRecordStart(in) == ':') {
+        const int length = ReadHexField(in, 2);
+        int address = ReadHexField(in, 4);
+        const int type = ReadHexField(in, 2);
         const int base = address;
         int sum = length + (address >> 8) + address + type;
         if (type != 0) continue;  // the next search for ':' passes over the rest
@@ -96,14 +120,14 @@ int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std:
             break;
         }
         for (int i = 0; i < length; ++i) {
-            const int value = ReadHexField(f, 2);
+            const int value = ReadHexField(in, 2);
             image[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
             sum += value;
             ++address;
         }
-        sum += ReadHexField(f, 2);
+        sum += ReadHexField(in, 2);
         // A field that asked for a character past the end: the record is incomplete.
-        if (std::feof(f)) found.cutShort = true;
+        if (in.AtEnd()) found.cutShort = true;
 
         if ((sum & 0xFF) != 0) {
             ++found.checksumWarnings;
@@ -112,9 +136,8 @@ int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std:
         if (start > base) start = base;
         if (end < address) end = address;
     }
-    if (std::ferror(f)) found.readError = true;
+    if (in.Failed()) found.readError = true;
     if (report) *report = found;
-    return 0;
 }
 
 }  // namespace firmware

@@ -38,13 +38,43 @@ struct LoadReport {
     bool Refused() const { return badRecord || cutShort || readError || checksumWarnings > 0; }
 };
 
+// The characters of a HEX file one at a time, from an open file or from its
+// content in memory; EOF at the end, which stays noted once asked for.
+class HexInput {
+public:
+    explicit HexInput(std::FILE* file) : file_(file) {}
+    HexInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    int Get() {
+        if (file_) {
+            const int c = std::fgetc(file_);
+            if (c == EOF) atEnd_ = true;
+            return c;
+        }
+        if (pos_ < size_) return data_[pos_++];
+        atEnd_ = true;
+        return EOF;
+    }
+    // A character was asked for at the end.
+    bool AtEnd() const { return atEnd_; }
+    // Reading the file failed (memory never fails).
+    bool Failed() const { return file_ && std::ferror(file_); }
+
+private:
+    std::FILE* file_ = nullptr;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0, pos_ = 0;
+    bool atEnd_ = false;
+};
+
 // Reads characters until a ':' or the end of the file; returns ':' or EOF.
+int SkipToRecordStart(HexInput& in);
 int SkipToRecordStart(std::FILE* file);
 
 // Reads exactly n characters, whatever they are, and converts them as strtol
 // with base 16 does: leading white space, an optional sign, then hex digits
 // of either case up to the first non-digit; no digits give 0. A character
 // requested at the end of the file counts as a non-digit.
+int ReadHexField(HexInput& in, int n);
 int ReadHexField(std::FILE* file, int n);
 
 // Loads the data records (type 00) of the file at path into image, lowering
@@ -58,5 +88,10 @@ int ReadHexField(std::FILE* file, int n);
 // report, when given, tells whether the file is fit to be flashed.
 int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
                 common::UserPrompt& prompt, LoadReport* report = nullptr);
+
+// The same load from a file's content already in memory (the file's part is
+// only opening it); never "error opening".
+void LoadHex(HexInput& in, Image& image, std::int32_t& start, std::int32_t& end, common::UserPrompt& prompt,
+             LoadReport* report = nullptr);
 
 }  // namespace firmware

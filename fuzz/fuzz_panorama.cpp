@@ -8,6 +8,7 @@
 // sometimes any text. The frame is whatever bytes are left, padded with 0 as
 // a short sweep reads.
 #include "common/Convert.h"
+#include "common/PlotArea.h"
 #include "panorama/Panorama.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -89,10 +90,11 @@ void CheckReadout(const ReadoutInput& in) {
     Check(text.substr(static_cast<std::size_t>(is.tellg())) == " МГц ", "read-out end");
 
     Check(rf - in.startFrec == ifreq - in.shift, "RF and IF not the same offset");
-    if (in.y >= 35 && in.y <= 395)
+    using Plot = common::PlotArea;
+    if (in.y >= Plot::kTop && in.y <= Plot::kBottom)
         Check(level >= in.levelMin && level <= in.levelMax, "level outside the axis over the plot");
-    if (in.x >= 33 && in.x <= 673)
-        Check(rf >= in.startFrec && rf <= in.startFrec + 128LL * in.step, "frequency outside the axis");
+    if (in.x >= Plot::kLeft && in.x <= Plot::kRight)
+        Check(rf >= in.startFrec && rf <= in.startFrec + std::int64_t{Plot::kSteps} * in.step, "frequency outside the axis");
 }
 
 // The text, and whether the five-digit field could show it.

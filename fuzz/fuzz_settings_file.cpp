@@ -1,6 +1,7 @@
 // Opening an arbitrary settings file, then apply and gather.
 //
-// The input is the file. The open reads its first 248 bytes and ignores the
+// The input is the file's content, opened from memory (the file's part of
+// opening is only reading it). The open reads its first 248 bytes and ignores the
 // rest; this harness takes the bytes after the 248th as edits a user makes in
 // the editor before the next gather: records of (target, length, text) that
 // set a grid cell, a coordinate text, the battery type or the Zener value.
@@ -19,7 +20,6 @@
 // - every gathered block keeps the pad byte, zero entry pads, whole tenths,
 //   empty entries all zero and motor words in their encoding.
 #include "common/Convert.h"
-#include "fuzz/ScratchFile.h"
 #include "settings/Editor.h"
 #include "settings/Exchange.h"
 
@@ -165,14 +165,12 @@ bool HasShortName(const EditorTexts& t) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = fuzzing::WriteScratch(data, size);
-
     SettingsBlock buffer;
     buffer.fill(0xA5);
     RecordingPrompt prompt;
     EditorTexts texts;
     bool applied = false;
-    OpenFromFile(path, buffer, prompt, [&] {
+    OpenFromBytes(data, size, buffer, prompt, [&] {
         texts = ApplySettings(buffer);
         applied = true;
     });

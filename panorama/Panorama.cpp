@@ -1,6 +1,7 @@
 #include "panorama/Panorama.h"
 
 #include "common/Convert.h"
+#include "common/PlotArea.h"
 
 #include <climits>
 #include <cmath>
@@ -70,10 +71,12 @@ std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int3
 std::string StepLabel(std::uint32_t step) { return "Шаг " + std::to_string(step) + " МГц"; }
 
 std::string ReadoutText(const ReadoutInput& in) {
-    const float levelF = static_cast<float>(in.levelMin + (395 - in.y) * ((in.levelMax - in.levelMin) * (1.0 / 360)));
+    // Only the level axis matters for the level; the frequency counts whole
+    // steps from the plot's left edge.
+    const common::PlotMapping map(0, 0, in.levelMin, in.levelMax);
+    const float levelF = static_cast<float>(map.ValueAtY(in.y));
     const auto level = static_cast<std::int64_t>(std::trunc(levelF));
-    const std::int64_t offset = in.x - 33;
-    const std::int64_t df = (2 * static_cast<std::int64_t>(in.step) * offset) / 10;
+    const std::int64_t df = common::FrequencyOffsetAt(in.x, in.step);
     const std::int64_t ifreq = df + in.shift;
     const std::int64_t rf = df + in.startFrec;
     const char* pol = in.polIndex == 0 ? "  H    ПЧ " : in.polIndex == 1 ? "  V    ПЧ " : "";

@@ -99,8 +99,8 @@ std::optional<std::int32_t> StartFrequency(int loIndex, int bandIndex, std::int3
 
 std::string StepLabel(std::uint32_t step);  // "Шаг 10 МГц"
 
-// The read-out under the mouse at chart pixel (x, y); the plot area spans
-// x 33..673 and y 35..395.
+// The read-out under the mouse at chart pixel (x, y), by the plot area's
+// mapping (common/PlotArea.h).
 struct ReadoutInput {
     int x = 0, y = 0;
     double levelMin = 0, levelMax = 0;  // left axis

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds static Qt (Core, Gui, Widgets, Test) for 64-bit Windows with
 # Debian's MinGW-w64 compilers, from Debian's own qtbase source package of the
-# same version as this machine's Qt host tools. Paid once per machine: the
-# result lives in a cache outside the clone, named by version and options,
-# and is reused when its stamp is present (written only after a whole,
-# successful install).
+# same version as this machine's Qt host tools, with only the features the
+# program and its tests use. Paid once per machine: the result lives in a
+# cache outside the clone, named by a key over everything that shapes the
+# build (source version, configure options, the mends applied to the source,
+# the toolchain file, compiler and CMake versions), and is reused when its
+# stamp is present (written only after a whole, successful install).
 #
 # Usage: build-qt-windows.sh [JOBS]
 # Prints the install prefix on standard output, its progress and the build
@@ -56,9 +58,54 @@ options=(
   -DFEATURE_jpeg=OFF
   -DFEATURE_gif=OFF
   -DFEATURE_sql_sqlite=OFF
+  # Widgets, Gui and Test parts that nothing here uses (the window, its
+  # dialogs, tables, sliders, tool tips, the PDF writer and the tests need
+  # none of them).
+  -DFEATURE_graphicsview=OFF
+  -DFEATURE_graphicseffect=OFF
+  -DFEATURE_mdiarea=OFF
+  -DFEATURE_calendarwidget=OFF
+  -DFEATURE_datetimeedit=OFF
+  -DFEATURE_lcdnumber=OFF
+  -DFEATURE_dial=OFF
+  -DFEATURE_fontcombobox=OFF
+  -DFEATURE_fontdialog=OFF
+  -DFEATURE_colordialog=OFF
+  -DFEATURE_wizard=OFF
+  -DFEATURE_errormessage=OFF
+  -DFEATURE_columnview=OFF
+  -DFEATURE_datawidgetmapper=OFF
+  -DFEATURE_keysequenceedit=OFF
+  -DFEATURE_splashscreen=OFF
+  -DFEATURE_syntaxhighlighter=OFF
+  -DFEATURE_commandlinkbutton=OFF
+  -DFEATURE_toolbox=OFF
+  -DFEATURE_undoview=OFF
+  -DFEATURE_undogroup=OFF
+  -DFEATURE_undostack=OFF
+  -DFEATURE_undocommand=OFF
+  -DFEATURE_textmarkdownreader=OFF
+  -DFEATURE_textmarkdownwriter=OFF
+  -DFEATURE_textodfwriter=OFF
+  -DFEATURE_systemtrayicon=OFF
+  -DFEATURE_sessionmanager=OFF
+  -DFEATURE_movie=OFF
+  -DFEATURE_itemmodeltester=OFF
 )
-compiler_id="$(x86_64-w64-mingw32-g++-posix --version | head -1)"
-hash="$(printf '%s\n' "$deb_version" "$compiler_id" "${options[@]}" | sha1sum | cut -c1-10)"
+# Mends to Qt's source, applied after unpacking (see the patch's hunks).
+mends="$here/windows/qt6-base-mends.patch"
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+# The cache key: whatever changes in it builds a new Qt beside the old one.
+key() {
+  printf '%s\n' "source $src_pkg $deb_version"
+  printf '%s\n' "${options[@]}"
+  x86_64-w64-mingw32-gcc-posix --version | head -1
+  x86_64-w64-mingw32-g++-posix --version | head -1
+  cmake --version | head -1
+  sha1sum <"$mends"
+  sha1sum <"$toolchain"
+}
+hash="$(key | sha1sum | cut -c1-10)"
 prefix="$cache/qt-$upstream-mingw64-static-$hash"
 stamp="$prefix/.velkarn-complete"
 
@@ -108,26 +155,19 @@ dpkg-source --require-strong-checksums -x "$dsc" "$src_dir" >/dev/null 2>"$work/
 
 # Switching OpenGL off through its feature leaves "dynamic OpenGL" on, and the
 # Windows platform plugin then reaches for the OpenGL context in one place
-# that only that feature guards.
-perl -0pi -e 's/(static inline bool isSoftwareGl\(\)\n\{\n#if QT_CONFIG\(dynamicgl\))\n/$1 && QT_CONFIG(opengl)\n/' \
-  "$src_dir/src/plugins/platforms/windows/qwindowswindow.cpp"
-grep -q '^#if QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)$' "$src_dir/src/plugins/platforms/windows/qwindowswindow.cpp" \
-  || { echo "build-qt-windows: the OpenGL guard of the Windows plugin was not found" >&2; exit 1; }
-
-# Qt Gui builds its DirectWrite font database only together with Direct2D,
-# which is off, while the Windows platform plugin offers it (as an opt-in
-# font engine) whenever DirectWrite 3 is there: offer it only with both.
-sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
-  "$src_dir/src/plugins/platforms/windows/qwindowsintegration.cpp"
-[ "$(grep -c '^#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)$' "$src_dir/src/plugins/platforms/windows/qwindowsintegration.cpp")" = 2 ] \
-  || { echo "build-qt-windows: the DirectWrite font database guards were not found" >&2; exit 1; }
+# that only that feature guards; and Qt Gui builds its DirectWrite font
+# database only together with Direct2D, which is off, while the Windows
+# platform plugin offers it whenever DirectWrite 3 is there. The patch guards
+# both; it must apply whole.
+patch -d "$src_dir" -p1 --forward --batch --quiet <"$mends" >"$work/patch.log" 2>&1 \
+  || { cat "$work/patch.log" >&2; echo "build-qt-windows: $mends does not apply" >&2; exit 1; }
 
 # --- Configure and build.
 bld="$work/build"
 rm -rf "$bld" "$prefix"
 echo "Qt for Windows: configuring into $prefix" >&2
 cmake -S "$src_dir" -B "$bld" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DQT_HOST_PATH=/usr \
   -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
@@ -138,7 +178,7 @@ cmake --build "$bld" --parallel "$jobs" >"$work/build.log" 2>&1 \
   || { tail -40 "$work/build.log" >&2; exit 1; }
 cmake --install "$bld" >"$work/install.log" 2>&1 \
   || { tail -40 "$work/install.log" >&2; exit 1; }
-printf '%s\n' "$deb_version" "$compiler_id" "${options[@]}" >"$prefix/.velkarn-options"
+key >"$prefix/.velkarn-options"
 secs=$(( $(date +%s) - start ))
 echo "$secs" >"$stamp"
 rm -rf "$bld" "$src_dir" "$apt_dir" "$work/dl"

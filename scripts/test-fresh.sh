@@ -23,18 +23,23 @@ shared="$(cd "$tree/../shared" 2>/dev/null && pwd)" ||
 bash "$tree/scripts/setup-deps.sh" fresh
 
 say() { echo "test-fresh[$suite]: $*"; }
-# Prints how long a stage took, also when it fails.
+# Runs one stage and prints how long it took, also when it fails. Its steps
+# run in a subshell with -e in force, so that the first failing step ends
+# the stage; a failed stage sets `failed`. It is called only as a plain
+# command (never from if, while, !, && or ||): bash ignores -e in everything
+# run from those, subshells included, and the stage's last step alone would
+# then decide. tests/scripts checks that rule.
+failed=0
 stage() {
   local name="$1" start=$SECONDS rc=0
   shift
   say "== $name"
-  # In a subshell with -e in force: a failing step ends its stage.
   set +e
   (set -e; "$@")
   rc=$?
   set -e
   say "-- $name: $((SECONDS - start)) s$([ $rc -eq 0 ] || echo ", FAILED ($rc)")"
-  return $rc
+  [ $rc -eq 0 ] || failed=1
 }
 
 # The Debian archive this machine installs from: the entry of its apt sources
@@ -200,10 +205,11 @@ readme_run() {
 
 start=$SECONDS
 stage "bootstrap $suite (minbase)" bootstrap
+[ $failed -eq 0 ] || exit 1
 stage "clean clone and ../shared" copy_tree
+[ $failed -eq 0 ] || exit 1
 mount_root
 # The run command is tried even when a test failed: both results are worth having.
-failed=0
-stage "README test command: $test_command" readme_test || failed=1
-stage "README run command: $run_command" readme_run || failed=1
+stage "README test command: $test_command" readme_test
+stage "README run command: $run_command" readme_run
 if [ $failed -eq 0 ]; then say "passed in $((SECONDS - start)) s"; else say "FAILED after $((SECONDS - start)) s"; exit 1; fi

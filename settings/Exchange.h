@@ -45,6 +45,8 @@ void WriteToMeter(SettingsBlock& buffer, common::UserPrompt& prompt, const Step&
 // untouched, when the file cannot be opened (a folder included) or holds
 // fewer than 248 bytes.
 bool ReadSettingsFile(const std::string& path, SettingsBlock& block);
+// The same from a file's content in memory: its first 248 bytes.
+bool BlockFromBytes(const std::uint8_t* data, std::size_t size, SettingsBlock& block);
 
 // Writes the 248 bytes so that the file is either replaced whole or left as
 // it was: through a temporary file in the same folder, flushed to disk and
@@ -58,6 +60,10 @@ bool FileExists(const std::string& path);
 // a file that cannot be read shows "Ошибка чтения файла" and changes nothing.
 void OpenFromFile(const std::string& path, SettingsBlock& buffer, common::UserPrompt& prompt,
                   const Step& apply);
+// The same from a file's content already in memory (the file's part is only
+// reading it).
+void OpenFromBytes(const std::uint8_t* data, std::size_t size, SettingsBlock& buffer, common::UserPrompt& prompt,
+                   const Step& apply);
 
 // Saving to a chosen file: an existing file is overwritten only after a Yes to
 // the question; then `gatherAndApply` runs and the buffer is written. A file

@@ -48,6 +48,10 @@ struct State {
     std::vector<Transfer> log;
     std::vector<int> opened;
     CallCounts calls;
+    // Log and opened list are kept for the tests that script this library;
+    // the demo a program loads keeps neither, as nothing reads them there
+    // and they would grow with every tick.
+    bool keepLog = true;
 };
 
 State& S() {
@@ -65,6 +69,7 @@ State& S() {
 struct DemoInit {
     DemoInit() {
         ResetToDemo();
+        S().keepLog = false;
         const char* swing = std::getenv("VELKARN_SIM_SWING");
         if (swing && *swing && std::strcmp(swing, "0") != 0) MeterAt(0).swinging = true;
         // VELKARN_SIM_SKY=13.0E: the sweep shows the real sky at that orbital
@@ -135,6 +140,7 @@ void Reset() {
     s.log.clear();
     s.opened.clear();
     s.calls = {};
+    s.keepLog = true;
     usb_busses = nullptr;
 }
 
@@ -223,7 +229,7 @@ usb_dev_handle* usb_open(struct usb_device* dev) {
     int i = DeviceIndexOf(dev);
     if (i < 0 || s.devices[i].openFails || !s.devices[i].plugged) return nullptr;
     s.handles.push_back(std::make_unique<usb_dev_handle>(usb_dev_handle{i}));
-    s.opened.push_back(i);
+    if (s.keepLog) s.opened.push_back(i);
     return s.handles.back().get();
 }
 
@@ -254,7 +260,7 @@ int usb_control_msg(usb_dev_handle* h, int requesttype, int request, int value, 
     auto finish = [&](int result) {
         t.result = result;
         if (!out && result > 0) t.dataIn.assign(data, data + std::min(result, size));
-        s.log.push_back(t);
+        if (s.keepLog) s.log.push_back(std::move(t));
         return result;
     };
     if (it == s.handles.end()) return finish(-EBADF);

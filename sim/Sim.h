@@ -47,6 +47,9 @@ void SetOpenFails(int device, bool fails);
 void Unplug(int device);
 void Replug(int device);
 
+// The transfers and opens since the last Reset (or ClearLog). Kept from a
+// Reset() on; the demo state the library starts in when a program loads it
+// keeps none, so that its memory stays flat tick after tick.
 const std::vector<Transfer>& Log();
 std::vector<Transfer> LogOf(Kind kind);
 void ClearLog();

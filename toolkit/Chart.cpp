@@ -3,10 +3,12 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -82,7 +84,12 @@ Chart::Chart(QWidget* parent) : QWidget(parent), bottom_(100, 228), left_(0, 255
     left_.setOnChange([this] { invalidateStatic(); });
 }
 
-Chart::~Chart() = default;
+Chart::~Chart() {
+    // The labels are children, deleted after this chart's members are gone:
+    // their events must not reach it then.
+    for (const CachedLabel& c : labels_)
+        if (c.label) c.label->removeEventFilter(this);
+}
 
 ChartSeries* Chart::addSeries(ChartSeries::Style style, const QColor& colour) {
     series_.push_back(std::unique_ptr<ChartSeries>(new ChartSeries(this, style, colour)));
@@ -101,21 +108,18 @@ void Chart::setBackgroundColour(const QColor& colour) {
     invalidateStatic();
 }
 
+common::PlotMapping Chart::mapping() const {
+    return {bottom_.minimum(), bottom_.maximum(), left_.minimum(), left_.maximum()};
+}
+
 QPointF Chart::mapToPosition(const QPointF& value) const {
-    const QRectF plot(kPlotRect);
-    const double xSpan = bottom_.maximum() - bottom_.minimum();
-    const double ySpan = left_.maximum() - left_.minimum();
-    const double x = xSpan > 0 ? (value.x() - bottom_.minimum()) * plot.width() / xSpan : 0;
-    const double y = ySpan > 0 ? (value.y() - left_.minimum()) * plot.height() / ySpan : 0;
-    return {plot.left() + x, plot.top() + plot.height() - y};
+    const common::PlotMapping map = mapping();
+    return {map.X(value.x()), map.Y(value.y())};
 }
 
 QPointF Chart::mapToValue(const QPointF& position) const {
-    const QRectF plot(kPlotRect);
-    const double xSpan = bottom_.maximum() - bottom_.minimum();
-    const double ySpan = left_.maximum() - left_.minimum();
-    return {bottom_.minimum() + (position.x() - plot.left()) * xSpan / plot.width(),
-            left_.minimum() + (plot.top() + plot.height() - position.y()) * ySpan / plot.height()};
+    const common::PlotMapping map = mapping();
+    return {map.ValueAtX(position.x()), map.ValueAtY(position.y())};
 }
 
 // The marks change only with the axis, the table or the polarisation: they
@@ -156,7 +160,17 @@ void Chart::updateTraceBand(const QRect& now) {
     const QRect band = (pending_ | drawn_ | now) & kPlotRect;
     if (band.isEmpty()) return;
     pending_ = band;
-    update(band);
+    if (batches_ > 0) batchChanged_ = true;
+    else update(band);
+}
+
+Chart::UpdateBatch::UpdateBatch(Chart& chart) : chart_(chart) { ++chart_.batches_; }
+
+Chart::UpdateBatch::~UpdateBatch() {
+    if (--chart_.batches_ > 0 || !chart_.batchChanged_) return;
+    chart_.batchChanged_ = false;
+    // Painted and shown now; a hidden chart paints it when it is shown.
+    if (!chart_.pending_.isEmpty()) chart_.repaint(chart_.pending_);
 }
 
 namespace {
@@ -167,14 +181,10 @@ constexpr int kBoundsMargin = 2;
 
 QRect Chart::seriesBounds(const ChartSeries& s) const {
     if (!s.isVisible() || s.points().isEmpty()) return {};
-    const double x0 = bottom_.minimum(), y0 = left_.minimum();
-    const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
-    const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
-    const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
-    const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
+    const common::PlotMapping map = mapping();
     double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
     for (const QPointF& v : s.points()) {
-        const double x = left + (v.x() - x0) * sx, y = base - (v.y() - y0) * sy;
+        const double x = map.X(v.x()), y = map.Y(v.y());
         if (std::isnan(x) || std::isnan(y)) continue;
         minX = std::min(minX, x);
         maxX = std::max(maxX, x);
@@ -187,13 +197,16 @@ QRect Chart::seriesBounds(const ChartSeries& s) const {
         return static_cast<int>(std::floor(std::clamp(v, double(lo), double(hi))));
     };
     const QRect plot = kPlotRect.adjusted(-kBoundsMargin, -kBoundsMargin, kBoundsMargin, kBoundsMargin);
+    const int left = px(minX, plot.left(), plot.right()) - kBoundsMargin;
+    const int right = px(maxX, plot.left(), plot.right()) + kBoundsMargin;
     if (s.style() == ChartSeries::Style::Area) {
-        // Filled down to the plot's bottom, across whatever columns it spans.
+        // Filled down to the plot's bottom, across the columns between its
+        // first and last point.
         const int top = px(minY, plot.top(), plot.bottom()) - kBoundsMargin;
-        return QRect(QPoint(kPlotRect.left(), top), kPlotRect.bottomRight()) & kPlotRect;
+        return QRect(QPoint(left, top), QPoint(right, kPlotRect.bottom())) & kPlotRect;
     }
-    const QPoint tl(px(minX, plot.left(), plot.right()) - kBoundsMargin, px(minY, plot.top(), plot.bottom()) - kBoundsMargin);
-    const QPoint br(px(maxX, plot.left(), plot.right()) + kBoundsMargin, px(maxY, plot.top(), plot.bottom()) + kBoundsMargin);
+    const QPoint tl(left, px(minY, plot.top(), plot.bottom()) - kBoundsMargin);
+    const QPoint br(right, px(maxY, plot.top(), plot.bottom()) + kBoundsMargin);
     return QRect(tl, br) & kPlotRect;
 }
 
@@ -223,8 +236,11 @@ QRect Chart::markerBounds() const {
 const QPixmap& Chart::staticLayer() {
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
-    if (!staticValid_ || static_.size() != pixels) {
-        static_ = QPixmap(pixels);
+    if (!staticValid_ || static_.size() != pixels || static_.devicePixelRatio() != dpr) {
+        // Drawn again into the same pixels while the size stays: a new
+        // megabyte for every axis change would come and go through the
+        // allocator, which keeps such blocks once it has seen a few.
+        if (static_.size() != pixels) static_ = QPixmap(pixels);
         static_.setDevicePixelRatio(dpr);
         QPainter p(&static_);
         paintStatic(p);
@@ -382,16 +398,11 @@ void Chart::paintMarker(QPainter& p) {
 void Chart::paintSeries(QPainter& p, const ChartSeries& s) {
     const QList<QPointF>& pts = s.points();
     const qsizetype n = pts.size();
-    const double x0 = bottom_.minimum(), y0 = left_.minimum();
-    const double xSpan = bottom_.maximum() - x0, ySpan = left_.maximum() - y0;
-    const double sx = xSpan > 0 ? kPlotRect.width() / xSpan : 0;
-    const double sy = ySpan > 0 ? kPlotRect.height() / ySpan : 0;
-    const double left = kPlotRect.left(), base = kPlotRect.top() + kPlotRect.height();
+    const common::PlotMapping plot = mapping();
     // Far outside values are held to a range the rasteriser handles; the clip
     // to the plot area cuts them anyway.
     const auto map = [&](const QPointF& v) {
-        return QPointF(std::clamp(left + (v.x() - x0) * sx, -1e6, 1e6),
-                       std::clamp(base - (v.y() - y0) * sy, -1e6, 1e6));
+        return QPointF(std::clamp(plot.X(v.x()), -1e6, 1e6), std::clamp(plot.Y(v.y()), -1e6, 1e6));
     };
     if (s.style() == ChartSeries::Style::Area) {
         scratch_.resize(n);
@@ -468,6 +479,77 @@ void Chart::fillUnder(QPainter& p, const QPolygonF& line, const QColor& colour) 
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawRects(rects_.data(), static_cast<int>(rects_.size()));
+}
+
+// ---- Labels lying on the chart ----
+
+// A label over the plot is repainted with every band of the trace beneath
+// it. Its own paint lays its text out each time; the picture is laid out
+// once. Pictures are drawn with its own painting, over a clear background,
+// and drawn back over the chart as its own painting would be.
+void Chart::cacheLabel(QLabel* label) {
+    if (cachedLabel(label)) return;
+    std::erase_if(labels_, [](const CachedLabel& c) { return c.label.isNull(); });
+    labels_.push_back(CachedLabel{label, {}, {}, true, false});
+    label->installEventFilter(this);
+}
+
+Chart::CachedLabel* Chart::cachedLabel(QObject* object) {
+    for (CachedLabel& c : labels_)
+        if (c.label == object) return &c;
+    return nullptr;
+}
+
+bool Chart::eventFilter(QObject* watched, QEvent* event) {
+    CachedLabel* c = renderingLabel_ ? nullptr : cachedLabel(watched);
+    if (!c) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Paint: {
+        QLabel* label = c->label;
+        const qreal dpr = label->devicePixelRatioF();
+        if (!c->stale && c->text == label->text() && c->picture.size() == (QSizeF(label->size()) * dpr).toSize() &&
+            c->picture.devicePixelRatio() == dpr) {
+            QPainter p(label);
+            p.drawImage(QPointF(0, 0), c->picture);
+            return true;
+        }
+        // Painted by itself this time; its picture is made once this paint
+        // is over (a widget is not rendered inside its own paint).
+        if (!c->queued) {
+            c->queued = true;
+            QMetaObject::invokeMethod(this, [this, label = QPointer<QLabel>(label)] {
+                if (label) renderLabel(label);
+            }, Qt::QueuedConnection);
+        }
+        break;
+    }
+    case QEvent::StyleChange:
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::EnabledChange:
+    case QEvent::Polish:
+        c->stale = true;
+        break;
+    default: break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Chart::renderLabel(QLabel* label) {
+    CachedLabel* c = cachedLabel(label);
+    if (!c) return;
+    c->queued = false;
+    const qreal dpr = label->devicePixelRatioF();
+    QImage picture((QSizeF(label->size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) return;
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    renderingLabel_ = true;
+    label->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    renderingLabel_ = false;
+    c->picture = std::move(picture);
+    c->text = label->text();
+    c->stale = false;
 }
 
 void Chart::resizeEvent(QResizeEvent* event) {

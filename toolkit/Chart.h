@@ -5,15 +5,21 @@
 // Drawing is split in two layers. The static one (background, grid, axes,
 // their labels, the title) is drawn once into a cached pixmap and drawn again
 // only when an axis limit, the title or the size changes. The trace layer (the
-// series) is painted over it on every repaint and only inside the plot area,
-// so that replacing a series repaints just the plot rectangle.
+// series and the marker) is painted over it, inside the plot area only: a
+// change of a series repaints the band of the plot that the trace covered
+// before and covers now, one rectangle. Labels lying on the chart can be
+// painted from a cached picture of them (cacheLabel), so that such a band
+// does not lay their text out again.
 #pragma once
 
+#include "common/PlotArea.h"
 #include "toolkit/ChartAxis.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPixmap>
+#include <QPointer>
 #include <QPointF>
 #include <QPolygonF>
 #include <QRect>
@@ -26,6 +32,7 @@
 #include <optional>
 #include <vector>
 
+class QLabel;
 class QPainter;
 
 namespace toolkit {
@@ -82,8 +89,9 @@ struct ChartMarker {
 class Chart : public QWidget {
     Q_OBJECT
 public:
-    // The plot area in chart pixels: x 33..673, y 35..395 (640 x 360).
-    static constexpr QRect kPlotRect{33, 35, 640, 360};
+    // The plot area in chart pixels (common::PlotArea): x 33..672, y 35..394.
+    static constexpr QRect kPlotRect{common::PlotArea::kLeft, common::PlotArea::kTop, common::PlotArea::kWidth,
+                                     common::PlotArea::kHeight};
 
     explicit Chart(QWidget* parent = nullptr);
     ~Chart() override;
@@ -113,9 +121,32 @@ public:
     const std::optional<ChartMarker>& marker() const { return marker_; }
 
     QRect plotRect() const { return kPlotRect; }
-    // Axis values to chart pixels and back, by the plot area and the limits.
+    // Axis values to chart pixels and back, by the plot area and the limits
+    // (the mapping that the series are drawn with).
+    common::PlotMapping mapping() const;
     QPointF mapToPosition(const QPointF& value) const;
     QPointF mapToValue(const QPointF& position) const;
+
+    // A label lying on the chart, painted from a picture of it that is made
+    // again only after its text, size or look changed (the first paint after
+    // such a change is its own). It stays an ordinary visible child: moved,
+    // read and announced as any label.
+    void cacheLabel(QLabel* label);
+
+    // Trace changes made while a batch is open are painted together, at
+    // once, when the last open batch ends, instead of at the event loop's
+    // next pass: a timer tick that replaces several series costs one
+    // repaint and no posted event.
+    class UpdateBatch {
+    public:
+        explicit UpdateBatch(Chart& chart);
+        ~UpdateBatch();
+        UpdateBatch(const UpdateBatch&) = delete;
+        UpdateBatch& operator=(const UpdateBatch&) = delete;
+
+    private:
+        Chart& chart_;
+    };
 
     // The static layers as they are cached (for checks and grabbing).
     const QPixmap& staticLayer();
@@ -136,6 +167,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Paints everything that changes per tick (the series, in order) inside
     // the plot area; the painter is already clipped to it.
@@ -143,6 +175,15 @@ protected:
 
 private:
     friend class ChartSeries;
+    struct CachedLabel {
+        QPointer<QLabel> label;
+        QImage picture;
+        QString text;  // what the picture shows, at its size
+        bool stale = true;
+        bool queued = false;
+    };
+    CachedLabel* cachedLabel(QObject* object);
+    void renderLabel(QLabel* label);
     void invalidateStatic();
     void paintStatic(QPainter& painter) const;
     void paintSeries(QPainter& painter, const ChartSeries& series);
@@ -180,6 +221,10 @@ private:
     // the paint's clip stays a single rectangle (the fast path for lines).
     QRect drawn_;
     QRect pending_;
+    int batches_ = 0;
+    bool batchChanged_ = false;
+    std::vector<CachedLabel> labels_;
+    bool renderingLabel_ = false;
 };
 
 }  // namespace toolkit

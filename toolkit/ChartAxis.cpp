@@ -47,6 +47,12 @@ void ChartAxis::setMaximum(double value) {
     changed();
 }
 
+void ChartAxis::setRangeFromFloor(double floor, double maximum, double minimum) {
+    setMinimum(floor);
+    setMaximum(maximum);
+    setMinimum(minimum);
+}
+
 double ChartAxis::tickInterval() const { return NiceInterval(max_ - min_, maxIntervals_); }
 
 double ChartAxis::tickAnchor() const {

@@ -24,6 +24,11 @@ public:
     double maximum() const { return max_; }
     void setMinimum(double value);
     void setMaximum(double value);
+    // A new range in three steps: the minimum lowered to `floor` (below
+    // any minimum in use), then the maximum, then the minimum. The range
+    // never becomes inverted on the way, whatever it was before, so no step
+    // is refused.
+    void setRangeFromFloor(double floor, double maximum, double minimum);
 
     // The tick layout for the current range.
     double tickInterval() const;

@@ -3,6 +3,7 @@
 #include "toolkit/Chart.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
@@ -17,6 +18,7 @@
 using toolkit::Chart;
 using toolkit::ChartAxis;
 using toolkit::ChartSeries;
+using Plot = common::PlotArea;
 
 namespace {
 
@@ -40,20 +42,13 @@ struct WindowChart {
     double step;
     WindowChart(double start, double step_, double levelMin, double levelSpan) : step(step_) {
         chart.resize(673, 425);
-        chart.bottomAxis().setMinimum(0);
-        chart.bottomAxis().setMaximum(start + 128 * step);
-        chart.bottomAxis().setMinimum(start);
-        chart.leftAxis().setMinimum(-1000);
-        chart.leftAxis().setMaximum(levelMin + levelSpan);
-        chart.leftAxis().setMinimum(levelMin);
+        chart.bottomAxis().setRangeFromFloor(0, start + Plot::kSteps * step, start);
+        chart.leftAxis().setRangeFromFloor(-1000, levelMin + levelSpan, levelMin);
         line = chart.addSeries(ChartSeries::Style::Line, kTrace);
         area = chart.addSeries(ChartSeries::Style::Area, kTrace);
     }
-    // The row at which a level lies, by the read-out's own scale.
-    double Row(double level) const {
-        const ChartAxis& a = chart.leftAxis();
-        return 395 - (level - a.minimum()) * 360 / (a.maximum() - a.minimum());
-    }
+    // The row at which a level lies, by the read-out's own mapping.
+    double Row(double level) const { return chart.mapping().Y(level); }
     QImage Image() { return chart.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
 
@@ -110,7 +105,7 @@ TEST(ToolkitChart, SamplesAreDrawnWhereTheReadoutPutsThem) {
             std::vector<double> levels(128, levelMin + 20);
             const double spike = levelMin + 60;
             levels[size_t(i)] = spike;
-            const int x = 33 + 5 * (i - 1);
+            const int x = Plot::kLeft + Plot::kPixelsPerStep * (i - 1);
             const int spikeRow = int(std::floor(s.Row(spike)));
             const int flatRow = int(std::floor(s.Row(levelMin + 20)));
 
@@ -118,33 +113,33 @@ TEST(ToolkitChart, SamplesAreDrawnWhereTheReadoutPutsThem) {
             QImage img = s.Image();
             // The apex: the highest lit pixel, in the sample's column.
             int top = 425, topX = -1;
-            for (int y = 35; y < 395 && topX < 0; ++y)
-                for (int c = 33; c < 673; ++c)
+            for (int y = Plot::kTop; y < Plot::kBottom && topX < 0; ++y)
+                for (int c = Plot::kLeft; c < Plot::kRight; ++c)
                     if (IsTrace(img, c, y)) { top = y, topX = c; break; }
             EXPECT_EQ(topX, x) << "line, sample " << i << ", levels from " << levelMin;
             EXPECT_NEAR(top, spikeRow, 1) << i;
             // The flat part lies on its row, away from the spike.
-            EXPECT_TRUE(IsTrace(img, i < 64 ? 33 + 5 * 100 : 33 + 5 * 10, flatRow)) << i;
-            for (int y = 35; y < 395; ++y) ASSERT_FALSE(IsTrace(img, 665, y)) << "nothing beyond the last sample";
+            EXPECT_TRUE(IsTrace(img, i < 64 ? Plot::kLeft + Plot::kPixelsPerStep * 100 : Plot::kLeft + Plot::kPixelsPerStep * 10, flatRow)) << i;
+            for (int y = Plot::kTop; y < Plot::kBottom; ++y) ASSERT_FALSE(IsTrace(img, 665, y)) << "nothing beyond the last sample";
 
             s.line->clear();
             s.area->replace(Samples(s.chart.bottomAxis(), s.step, levels));
             img = s.Image();
             // The fill reaches the plot's bottom under the trace, and not below it.
-            for (int c = 33; c < 663; ++c) {
+            for (int c = Plot::kLeft; c < 663; ++c) {
                 ASSERT_TRUE(IsTrace(img, c, 394)) << c;
                 ASSERT_FALSE(IsTrace(img, c, 396)) << c;
             }
             EXPECT_FALSE(IsTrace(img, 664, 394)) << "nothing beyond the last sample";
             // Around the spike the columns either side of its x are the highest.
             const auto columnTop = [&](int c) {
-                for (int y = 35; y < 395; ++y)
+                for (int y = Plot::kTop; y < Plot::kBottom; ++y)
                     if (IsTrace(img, c, y)) return y;
-                return 395;
+                return Plot::kBottom;
             };
             // Pixel centres lie half a pixel either side of the sample: a
             // tenth of the way down its 5-pixel slopes.
-            const int apex = std::min(columnTop(std::max(33, x - 1)), columnTop(x));
+            const int apex = std::min(columnTop(std::max(Plot::kLeft, x - 1)), columnTop(x));
             EXPECT_NEAR(apex, spikeRow + (flatRow - spikeRow) / 10.0, 1) << i;
             EXPECT_NEAR(columnTop(x + 30 < 663 ? x + 30 : x - 30), s.Row(levelMin + 20), 1) << i;
         }
@@ -177,8 +172,8 @@ TEST(ToolkitChart, AreaMatchesAPolygonFill) {
         p.end();
 
         int differ = 0, filled = 0;
-        for (int y = 35; y < 395; ++y)
-            for (int x = 33; x < 673; ++x) {
+        for (int y = Plot::kTop; y < Plot::kBottom; ++y)
+            for (int x = Plot::kLeft; x < Plot::kRight; ++x) {
                 filled += IsTrace(expected, x, y);
                 if (IsTrace(expected, x, y) == IsTrace(drawn, x, y)) continue;
                 ++differ;
@@ -306,6 +301,61 @@ TEST(ToolkitChart, MovingTracesLeaveNothingStaleOnScreen) {
     }
 }
 
+// Labels lying on the chart look the same painted from their pictures as
+// painted by themselves, over a trace that changes beneath them, after
+// their text changes and after they move; and the changes of a batch are
+// painted once, at its end, with nothing left for the event loop.
+TEST(ToolkitChart, CachedLabelsAndBatchedChangesPaintWhatThePlainChartPaints) {
+    struct Shown {
+        Recording chart;
+        ChartSeries* line = chart.addSeries(ChartSeries::Style::Line, kTrace);
+        ChartSeries* area = chart.addSeries(ChartSeries::Style::Area, kTrace);
+        QLabel* test = new QLabel(QStringLiteral("TEST"), &chart);
+        QLabel* unit = new QLabel(QStringLiteral("dBuV"), &chart);
+        explicit Shown(bool cached) {
+            chart.resize(673, 425);
+            test->setStyleSheet(QStringLiteral("QLabel { color: white; font-size: 12pt; }"));
+            unit->setStyleSheet(QStringLiteral("QLabel { color: white; background: black; font-weight: bold; }"));
+            test->move(300, 200);
+            unit->move(250, 190);
+            for (QLabel* l : {test, unit}) {
+                l->adjustSize();
+                if (cached) chart.cacheLabel(l);
+            }
+            chart.show();
+        }
+        QImage OnScreen() {
+            return chart.screen()->grabWindow(chart.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        }
+    };
+    Shown plain(false), cached(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.chart) && QTest::qWaitForWindowExposed(&cached.chart));
+    const auto trace = [](double base) {
+        QList<QPointF> out;
+        for (int i = 0; i < 128; ++i) out << QPointF(100 + i, base + (i % 7) * 9);
+        return out;
+    };
+    for (double base : {150.0, 170.0, 110.0}) {
+        for (Shown* s : {&plain, &cached}) {
+            const Chart::UpdateBatch batch(s->chart);
+            s->chart.painted.clear();
+            s->line->replace(trace(base));
+            s->area->replace(trace(base - 60));
+            EXPECT_TRUE(s->chart.painted.isEmpty());
+        }
+        EXPECT_EQ(cached.chart.painted.size(), 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(cached.chart.painted.size(), 1) << "nothing left for the event loop";
+        ASSERT_EQ(cached.OnScreen(), plain.OnScreen()) << base;
+        for (Shown* s : {&plain, &cached}) {
+            s->test->setText(base > 160 ? QStringLiteral("ТЕСТ") : QStringLiteral("TEST"));
+            s->test->move(s->test->pos() + QPoint(7, 5));
+        }
+        QCoreApplication::processEvents();
+        ASSERT_EQ(cached.OnScreen(), plain.OnScreen()) << base;
+    }
+}
+
 TEST(ToolkitChart, PointerMovesAreReportedInChartPixels) {
     Chart chart;
     chart.resize(673, 425);
@@ -320,7 +370,7 @@ TEST(ToolkitChart, PointerMovesAreReportedInChartPixels) {
     EXPECT_EQ(moves[1][1].toInt(), 5);
     EXPECT_EQ(moves[1][2].toInt(), 420);
     // Value and position map both ways over the plot area.
-    const QPointF v = chart.mapToValue(QPointF(33 + 320, 35 + 180));
+    const QPointF v = chart.mapToValue(QPointF(Plot::kLeft + Plot::kWidth / 2, Plot::kTop + Plot::kHeight / 2));
     EXPECT_DOUBLE_EQ(v.x(), (100 + 228) / 2.0);
     EXPECT_DOUBLE_EQ(v.y(), 255 / 2.0);
     EXPECT_EQ(chart.mapToPosition(v), QPointF(353, 215));

@@ -278,14 +278,14 @@ TEST_F(PanoramaWindow, TheTraceIsDrawnWhereTheReadoutReadsIt) {
             ASSERT_EQ(s->count(), 128);
             const QImage img = f.Chart1->grab().toImage();
             const double lo = Min(f.LeftAxis), span = Max(f.LeftAxis) - lo;
-            const auto row = [&](int i) { return 395 - (s->at(i).y() - lo) * 360 / span; };
+            const auto row = [&](int i) { return f.Chart1->mapping().Y(s->at(i).y()); };
             int checked = 0;
             for (int i = 1; i < 127; ++i) {
-                const int x = 33 + 5 * (i - 1);
+                const int x = common::PlotArea::kLeft + common::PlotArea::kPixelsPerStep * (i - 1);
                 const double y = row(i);
                 if (y < 37 || y > 393) continue;
                 int top = -1;
-                for (int r = 35; r < 395 && top < 0; ++r)
+                for (int r = common::PlotArea::kTop; r < common::PlotArea::kBottom && top < 0; ++r)
                     if (img.pixelColor(x, r) == trace) top = r;
                 ASSERT_GE(top, 0) << "unit " << unit << " style " << style << " sample " << i;
                 if (style == 0) {
@@ -296,12 +296,12 @@ TEST_F(PanoramaWindow, TheTraceIsDrawnWhereTheReadoutReadsIt) {
                     // the fill goes down to the plot's bottom.
                     EXPECT_GE(top, std::min(y, row(i + 1)) - 1) << i;
                     EXPECT_LE(top, std::max(y, row(i + 1)) + 1) << i;
-                    for (int r = top; r < 395; ++r) ASSERT_EQ(img.pixelColor(x, r), trace) << i << "," << r;
+                    for (int r = top; r < common::PlotArea::kBottom; ++r) ASSERT_EQ(img.pixelColor(x, r), trace) << i << "," << r;
                 }
                 QTest::mouseMove(f.Chart1, QPoint(x, int(std::lround(y))));
                 const QStringList parts = f.Label9->text().split(' ', Qt::SkipEmptyParts);
                 ASSERT_GE(parts.size(), 2);
-                EXPECT_NEAR(parts[0].toInt(), s->at(i).y(), span / 360 + 1) << i;
+                EXPECT_NEAR(parts[0].toInt(), s->at(i).y(), span / common::PlotArea::kHeight + 1) << i;
                 EXPECT_EQ(parts[1].toInt(), s->at(i).x()) << i;
                 ++checked;
             }

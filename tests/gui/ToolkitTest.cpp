@@ -84,6 +84,17 @@ TEST(ToolkitChartAxis, RefusesAnInvertedRangeAndKeepsTheOldOne) {
     EXPECT_EQ(changes, 3);
 }
 
+// From any range to any other through the floor, never inverted on the way.
+TEST(ToolkitChartAxis, ARangeSetFromTheFloorIsNeverRefused) {
+    toolkit::ChartAxis axis(45, 125);
+    axis.setRangeFromFloor(-1000, 5, -75);  // wholly below the old range
+    EXPECT_EQ(axis.minimum(), -75);
+    EXPECT_EQ(axis.maximum(), 5);
+    axis.setRangeFromFloor(-1000, 125, 45);  // wholly above it
+    EXPECT_EQ(axis.minimum(), 45);
+    EXPECT_EQ(axis.maximum(), 125);
+}
+
 namespace {
 class Throwing : public QObject {
 public:

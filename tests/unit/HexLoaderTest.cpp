@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -52,12 +53,24 @@ protected:
     void SetUp() override { firmware::ResetImage(image, start, end); }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Loads text written to a temporary file.
+    // Loads text written to a temporary file; the same text loaded from
+    // memory must give the same image, range, messages and report.
     int Load(const std::string& text) {
         fs::create_directories(dir_);
         const fs::path path = dir_ / ("f" + std::to_string(files_++) + ".hex");
         std::ofstream(path, std::ios::binary) << text;
-        return firmware::LoadHexFile(Utf8(path), image, start, end, prompt, &report);
+        auto memory = std::make_unique<Image>(image);
+        std::int32_t memStart = start, memEnd = end;
+        RecordingPrompt memPrompt = prompt;
+        firmware::LoadReport memReport;
+        const int result = firmware::LoadHexFile(Utf8(path), image, start, end, prompt, &report);
+        firmware::HexInput in(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        firmware::LoadHex(in, *memory, memStart, memEnd, memPrompt, &memReport);
+        EXPECT_TRUE(*memory == image && memStart == start && memEnd == end && memPrompt.messages == prompt.messages &&
+                    memReport.checksumWarnings == report.checksumWarnings && memReport.badRecord == report.badRecord &&
+                    memReport.cutShort == report.cutShort)
+            << "from memory, not as from the file";
+        return result;
     }
 
     Image image;

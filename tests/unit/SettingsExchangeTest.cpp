@@ -62,6 +62,11 @@ TEST(SettingsExchange, FilesHoldExactlyOneBlock) {
     EXPECT_EQ(prompt.Take(), Texts(3, "Ошибка чтения файла [0]"));
     EXPECT_EQ(opened[0], 'x');
     EXPECT_EQ(applied, 0);
+    // From memory the same: 247 bytes refused, 248 taken.
+    OpenFromBytes(buf.data(), kBlockSize - 1, opened, prompt, [&] { ++applied; });
+    EXPECT_EQ(prompt.Take(), Texts(1, "Ошибка чтения файла [0]"));
+    OpenFromBytes(buf.data(), kBlockSize, opened, prompt, [&] { ++applied; });
+    EXPECT_TRUE(opened == buf && applied == 1);
 
     // A failed gather neither creates nor truncates; a file that cannot be
     // written is reported and nothing is left behind.
