@@ -43,6 +43,7 @@ void FoundTable::Show(const QString& note, const QString& unit, const std::vecto
     if (unit != unit_) {
         unit_ = unit;
         Table->setHorizontalHeaderLabels(Headers(unit));
+        Table->resizeColumnsToContents();  // the level's header names the unit
     }
     if (rows == rows_) return;
     rows_ = rows;
