@@ -1,6 +1,7 @@
 #include "app/Unit1Tools.h"
 
 #include "app/AnalysisWindow.h"
+#include "app/FoundTable.h"
 #include "app/Unit1.h"
 #include "app/Unit1Sky.h"
 #include "app/Unit1Aiming.h"
@@ -26,6 +27,7 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -169,8 +171,9 @@ bool PanoramaTools::TakeIn(panorama::TickResult result, const panorama::SweepFra
     if (Analysis) {
         recording::Meaning m{meaning, static_cast<std::int32_t>(form_.LeftAxis->minimum()),
                              static_cast<std::int32_t>(form_.LeftAxis->maximum())};
-        Analysis->TakeIn(result == panorama::TickResult::Swept ? &frame : nullptr, m, ActionPeak->isChecked(),
-                         QDateTime::currentMSecsSinceEpoch());
+        const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+        Analysis->TakeIn(result == panorama::TickResult::Swept ? &frame : nullptr, m, ActionPeak->isChecked(), now);
+        ShowFound(now);
     }
     return redraw;
 }
@@ -182,8 +185,14 @@ void PanoramaTools::ShowAnalysis() {
         });
         Analysis->resize(760, 720);
         Analysis->WatchChart(form_.Chart1);
+        Found = new FoundTable(Analysis.get());
+        Analysis->FoundSlot->addWidget(Found);
+        // Switching finding or naming shows at once what it changes.
+        for (QAction* a : {Sky->ActionFind, Sky->ActionName})
+            connect(a, &QAction::triggered, this, [this] { ShowFound(QDateTime::currentMSecsSinceEpoch(), true); });
     }
     Analysis->show();
+    ShowFound(QDateTime::currentMSecsSinceEpoch(), true);
     Analysis->raise();
     Analysis->activateWindow();
 }

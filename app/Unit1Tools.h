@@ -19,6 +19,7 @@
 
 class AimingSound;
 class AnalysisWindow;
+class FoundTable;
 class QAction;
 class QActionGroup;
 class PanoramaSky;
@@ -101,7 +102,13 @@ public:
     // The level of the strongest transponder found, while finding
     // transponders is on: the aiming tone follows it when the peak marker
     // is off. Absent while there is no finding.
-    std::optional<float> StrongestFoundLevel() const { return std::nullopt; }
+    std::optional<float> StrongestFoundLevel() const;
+
+    // The analysis window's table of the transponders found (made with the
+    // window): refreshed from the tick a few times a second while the window
+    // is shown, at once when `force`.
+    FoundTable* Found = nullptr;
+    void ShowFound(std::int64_t nowMs, bool force = false);
 
     // The two saves of the menu.
     void SaveSnapshot();
@@ -132,4 +139,5 @@ private:
     int marksRevision_ = -1;
     double marksMin_ = 0, marksMax_ = 0;
     bool marksHorizontal_ = false;
+    std::int64_t foundShownMs_ = 0;
 };

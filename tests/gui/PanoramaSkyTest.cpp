@@ -2,15 +2,18 @@
 // against the simulated meter: known sweeps, and the real sky of 13.0E.
 #include "Fixture.h"
 
+#include "app/FoundTable.h"
 #include "app/Unit1Sky.h"
 #include "app/Unit1Tools.h"
 #include "toolkit/Chart.h"
+#include "toolkit/StringGrid.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -106,4 +109,35 @@ TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing
     EXPECT_EQ(sky->Plans()[0].name, "Test");
     EXPECT_EQ(dialogs.fileDialogs.size(), 2);
     EXPECT_TRUE(dialogs.fileDialogs[0].mustExist);
+}
+
+TEST_F(PanoramaSkyWindow, TheAnalysisTableAndTheAimingToneTakeTheTranspondersFound) {
+    PanoramaTools* tools = form->Tools.get();
+    // A table entry at the second plateau's centre, on the axis (RF).
+    form->StringGrid1->setCell(0, 1, "Ast 19E");
+    for (int c = 1; c < 5; ++c) form->StringGrid1->setCell(c, 1, QStringList{"", "12160", "H", "27500", "1"}[c]);
+    std::array<std::uint8_t, 128> frame{};
+    for (int i = 0; i < 128; ++i) frame[i] = static_cast<std::uint8_t>(118 + (i * 5) % 3);
+    for (int i = 30; i <= 33; ++i) frame[i] = 150;
+    for (int i = 60; i <= 64; ++i) frame[i] = 160;
+    sim::MeterAt(meter).scriptedSweeps = {frame};
+    tools->ShowAnalysis();
+    Tick();
+    ASSERT_TRUE(tools->Found);
+    EXPECT_TRUE(tools->Found->Rows().empty());
+    EXPECT_TRUE(tools->Found->LabelNote->text().contains("Shift+F3"));
+    EXPECT_FALSE(tools->StrongestFoundLevel());
+
+    sky->ActionFind->trigger();
+    const std::vector<QStringList>& rows = tools->Found->Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(tools->Found->Table->rowCount(), 2);
+    EXPECT_EQ(rows[0][5], "");
+    EXPECT_EQ(rows[1][5], "Ast 19E 12160");
+    EXPECT_EQ(tools->Found->Table->item(1, 5)->text(), "Ast 19E 12160");
+    EXPECT_EQ(tools->StrongestFoundLevel(), sky->Finding().found[1].level);
+
+    sky->ActionFind->trigger();
+    EXPECT_TRUE(tools->Found->Rows().empty());
+    EXPECT_FALSE(tools->StrongestFoundLevel());
 }
