@@ -12,9 +12,8 @@
 #include "toolkit/Application.h"
 #include "toolkit/Waterfall.h"
 
-#include "Timing.h"
+#include "WindowRun.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QToolButton>
 
@@ -22,7 +21,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-using bench::CpuSeconds;
 using bench::PerCall;
 using bench::Row;
 
@@ -71,17 +69,9 @@ int main(int argc, char** argv) {
     });
     auto timedRun = [&](const char* what) {
         ticks = 0;
-        QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
-        QElapsedTimer wall;
-        const double cpu0 = CpuSeconds();
-        wall.start();
-        form.Timer1->start();
-        form.Timer2->start();
-        QCoreApplication::exec();
-        form.Timer1->stop();
-        form.Timer2->stop();
-        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-        const double cpu = CpuSeconds() - cpu0;
+        const bench::WindowRun run = bench::RunWindow(form, timedSeconds);
+        const double seconds = run.seconds;
+        const double cpu = run.cpuSeconds;
         std::printf("whole program, %s, %d s: %.2f ticks/s (target >= 39.5), %.0f us CPU a tick (target <= 1000)\n",
                     what, timedSeconds, ticks / seconds, ticks ? cpu * 1e6 / ticks : 0.0);
         return seconds;

@@ -18,6 +18,7 @@
 #include "toolkit/StringGrid.h"
 
 #include "Timing.h"
+#include "WindowRun.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -155,17 +156,9 @@ int main(int argc, char** argv) {
         double bestCpu = 1e9, bestRate = 0, lowestRate = 1e9, bestPerTick = 0;
         for (int run = 0; run < timedRuns; ++run) {
             ticks = 0;
-            QTimer::singleShot(timedSeconds * 1000, Qt::PreciseTimer, &app, &QCoreApplication::quit);
-            QElapsedTimer wall;
-            const double cpu0 = CpuSeconds();
-            wall.start();
-            form.Timer1->start();
-            form.Timer2->start();
-            QCoreApplication::exec();
-            form.Timer1->stop();
-            form.Timer2->stop();
-            const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-            const double cpu = (CpuSeconds() - cpu0) / seconds;
+            const bench::WindowRun timed = bench::RunWindow(form, timedSeconds);
+            const double seconds = timed.seconds;
+            const double cpu = timed.cpuSeconds / seconds;
             const double rate = static_cast<double>(ticks) / seconds;
             lowestRate = std::min(lowestRate, rate);
             if (cpu < bestCpu) {
