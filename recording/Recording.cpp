@@ -107,6 +107,16 @@ Meaning FromValues(const std::uint8_t* p) {
     return m;
 }
 
+// A meaning the window can take: its controls keep the step, the calibration
+// bars and the unit in these ranges. Anything else came from a damaged or
+// forged file and would turn the samples into nonsense (a scale of zero).
+bool Plausible(const Meaning& m) {
+    const panorama::SampleMeaning& s = m.sample;
+    return s.step >= 1 && s.step <= 10 && s.koefPosition >= 4000 && s.koefPosition <= 8000 &&
+           s.oporPosition >= 0 && s.oporPosition <= 110 && s.unitIndex >= -1 && s.unitIndex <= 1 &&
+           s.loIndex >= -1 && s.loIndex <= 3;
+}
+
 }  // namespace
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
@@ -230,8 +240,12 @@ Recording ReadRecording(const std::uint8_t* data, std::size_t size) {
         lastOffset = std::max(offset, lastOffset);
         if (data[at] == kMeaningType) {
             meaning = FromValues(data + at + 5);
-            haveMeaning = true;
-            r.changes.push_back({time, meaning, r.sweeps.size()});
+            haveMeaning = Plausible(meaning);
+            if (haveMeaning)
+                r.changes.push_back({time, meaning, r.sweeps.size()});
+            else
+                problem(at, "Параметры развёртки на байте " + std::to_string(at) +
+                                " вне допустимых значений: развёртки с ними пропущены");
         } else if (!haveMeaning) {
             problem(at, "Развёртка на байте " + std::to_string(at) + " без параметров пропущена");
         } else {

@@ -130,7 +130,7 @@ TEST_F(WindowTest, AnalysisTruncatedRecordingShowsWhatIsReadable) {
     AnalysisWindow w([](int) { return QString(); });
     recording::Encoder e(1000);
     recording::Meaning m;
-    m.sample.step = 10;
+    m.sample = {10, 950, 11550, 0, 0xC000, 0, 9, 4300};
     for (int i = 0; i < 3; ++i) e.AddSweep({1000 + 25 * i, Frame(i), m});
     std::string bytes = e.Take();
     bytes.resize(bytes.size() - 7);
