@@ -19,6 +19,9 @@ if(NOT IS_DIRECTORY ${VELKARN_DVBS_SOURCE} OR NOT EXISTS ${VELKARN_DVBS_COPYRIGH
   message(FATAL_ERROR "dtv-scan-tables is not installed: scripts/setup-deps.sh windows")
 endif()
 set(VELKARN_DVBS ${CMAKE_BINARY_DIR}/installer/dvb-s)
+# The same plans beside the built program and the tests in bin/, where the
+# program looks for them as the installed one does.
+file(COPY ${VELKARN_DVBS_SOURCE}/ DESTINATION ${CMAKE_BINARY_DIR}/bin/dvb-s)
 add_custom_command(OUTPUT ${VELKARN_SETUP} ${VELKARN_SHIPPED}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/installer
   COMMAND ${CMAKE_STRIP} --strip-all -o ${VELKARN_SHIPPED} $<TARGET_FILE:velkarn3>

@@ -1,6 +1,7 @@
 // The transponders found and the satellite named, in the real window
 // against the simulated meter: known sweeps, and the real sky of 13.0E.
 #include "Fixture.h"
+#include "../unit/TestFiles.h"
 
 #include "app/FoundTable.h"
 #include "app/Unit1Sky.h"
@@ -14,7 +15,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 class PanoramaSkyWindow : public WindowTest {
@@ -86,8 +86,16 @@ TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelNamedByItsText) {
 }
 
 TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing) {
-    QTemporaryDir dir;
-    const QString good = dir.filePath("satellites.xml"), bad = dir.filePath("bad.xml");
+    // A scratch folder of the process's own: QTemporaryDir's random names
+    // crash the static Qt under Wine.
+    const auto dir = testfiles::ScratchDir("satellites_xml");
+    std::filesystem::create_directories(dir);
+    struct Cleanup {
+        std::filesystem::path dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
+    const QString good = QString::fromStdString(testfiles::Utf8(dir / "satellites.xml"));
+    const QString bad = QString::fromStdString(testfiles::Utf8(dir / "bad.xml"));
     QFile g(good), b(bad);
     ASSERT_TRUE(g.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
     g.write("<satellites><sat name=\"Test\" position=\"-300\">"
