@@ -206,9 +206,12 @@ void PanoramaTools::FeedAiming(panorama::TickResult result) {
     tick.swept = result == panorama::TickResult::Swept;
     tick.frozen = tools_.Frozen();
     tick.shown = &s;
-    if (ActionPeak->isChecked() && s.valid)
-        tick.marker = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step).level;
-    tick.strongestFound = StrongestFoundLevel();
+    // The levels it may follow are looked for only while the tone is on.
+    if (ActionAimingSound->isChecked()) {
+        if (ActionPeak->isChecked() && s.valid)
+            tick.marker = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step).level;
+        tick.strongestFound = StrongestFoundLevel();
+    }
     tick.axisMin = form_.LeftAxis->minimum();
     tick.axisMax = form_.LeftAxis->maximum();
     Aiming->Take(tick);
