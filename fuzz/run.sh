@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every fuzz harness of a build for a bounded time on its seeds.
-# Usage: run.sh BUILD_DIR SECONDS
+# Runs every fuzz harness of a build for a bounded time on its seeds, JOBS
+# harnesses at a time (one a core: each harness is a single process).
+# Usage: run.sh BUILD_DIR SECONDS [JOBS]
 # New inputs go to BUILD_DIR/corpus/<harness>/ (the seeds in fuzz/corpus/ are
 # only read), crashes to BUILD_DIR/artifacts/. Prints each harness' final
 # figures; fails when any harness found a fault.
@@ -8,34 +9,51 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
 seconds="$2"
+jobs="${3:-1}"
 mkdir -p "$build/artifacts"
 
-failed=()
-summary=()
-for bin in "$build"/fuzz/fuzz_*; do
-  [ -x "$bin" ] || continue
+# One harness: its log in BUILD_DIR/<harness>.log, its exit code beside it.
+run_one() {
+  local bin="$1" name work seeds rc
   name="$(basename "$bin")"
   seeds="$here/corpus/${name#fuzz_}"
   work="$build/corpus/${name#fuzz_}"
   mkdir -p "$work"
-  log="$build/$name.log"
-  echo "== $name: ${seconds}s"
   "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
-         -artifact_prefix="$build/artifacts/$name-" "$work" "$seeds" >"$log" 2>&1
+         -artifact_prefix="$build/artifacts/$name-" "$work" "$seeds" >"$build/$name.log" 2>&1
   rc=$?
+  echo "$rc" >"$build/$name.rc"
+}
+
+names=()
+for bin in "$build"/fuzz/fuzz_*; do
+  [ -x "$bin" ] || continue
+  name="$(basename "$bin")"
+  names+=("$name")
+  rm -f "$build/$name.rc"
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
+  echo "== $name: ${seconds}s"
+  run_one "$bin" &
+done
+wait
+
+failed=()
+summary=()
+for name in "${names[@]}"; do
+  log="$build/$name.log"
+  rc="$(cat "$build/$name.rc" 2>/dev/null || echo '?')"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-  line="$name: ${execs:-?} executions in ${seconds}s (${speed:-?}/s), ${cov:-cov: ?}, corpus $(ls "$work" | wc -l) files"
-  summary+=("$line")
-  if [ $rc -ne 0 ]; then
+  summary+=("$name: ${execs:-?} executions in ${seconds}s (${speed:-?}/s), ${cov:-cov: ?}, corpus $(ls "$build/corpus/${name#fuzz_}" | wc -l) files")
+  if [ "$rc" != 0 ]; then
     failed+=("$name")
     echo "$name FAILED (exit $rc); its log:"
     tail -n 60 "$log"
   fi
 done
 
-echo "== fuzz summary"
+echo "== fuzz summary ($jobs at a time)"
 printf '%s\n' "${summary[@]}"
 if [ ${#failed[@]} -ne 0 ]; then
   echo "fuzz: faults found by ${failed[*]} (inputs in $build/artifacts/)"

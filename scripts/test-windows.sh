@@ -41,6 +41,12 @@ for _ in $(seq 100); do [ -s "$xdisplay" ] && break; sleep 0.1; done
 [ -s "$xdisplay" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$xdisplay")"
 echo "Creating a fresh Wine prefix in $WINEPREFIX (display $DISPLAY)"
+# The Wine server stays up for the whole run, started before the prefix is
+# filled. Left to itself it exits a few seconds after its last process and
+# the next test starts it anew with all its services; a test started while it
+# is going down can fail at once or hang for a minute.
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p
 "$wine64" wineboot --init >/dev/null 2>&1 || true
 
 cd "$build"
