@@ -129,9 +129,9 @@ bool Gather(const EditorTexts& t, SettingsBlock& block) {
     return true;
 }
 
-// The round trip of a block the gather produced from `from`.
-void CheckReapplies(const SettingsBlock& gathered, const EditorTexts& from, bool sameSite) {
-    const EditorTexts shown = ApplySettings(gathered);
+// The round trip of a block the gather produced from `from`; `shown` is what
+// the block applies to.
+void CheckReapplies(const EditorTexts& shown, const EditorTexts& from, bool sameSite) {
     for (int e = 0; e < kEntryCount; ++e) {
         if (IsEmptyRow(from.rows[e])) Check(AllEmpty(shown.rows[e]), "an emptied row shows texts");
         else Check(shown.rows[e] == from.rows[e], "a row does not show the texts it was gathered from");
@@ -144,8 +144,8 @@ void CheckReapplies(const SettingsBlock& gathered, const EditorTexts& from, bool
 
 // Applying a gathered block and gathering that again must succeed, and the
 // texts are then a fixed point apart from rows the second gather empties.
-void CheckStable(const SettingsBlock& gathered) {
-    const EditorTexts shown = ApplySettings(gathered);
+// `shown` is what the block applies to.
+void CheckStable(const SettingsBlock& gathered, const EditorTexts& shown) {
     SettingsBlock again = gathered;
     Check(Gather(shown, again), "the texts of a gathered block do not gather");
     const EditorTexts reshown = ApplySettings(again);
@@ -190,8 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Coordinates whose tenths nibble reads 10..15 show two digits after
         // the comma, which the gather rounds to one.
         const bool plainSite = (opened[kLatTenthsAt] >> 4) < 10 && (opened[kLonTenthsAt] >> 4) < 10;
-        CheckReapplies(buffer, texts, plainSite);
-        CheckStable(buffer);
+        const EditorTexts shown = ApplySettings(buffer);
+        CheckReapplies(shown, texts, plainSite);
+        CheckStable(buffer, shown);
     } else {
         // Applied texts always convert; only a name cut short by a zero byte fails.
         Check(HasShortName(texts), "applied texts failed to gather");
@@ -201,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > kBlockSize) {
         ApplyEdits(data + kBlockSize, size - kBlockSize, texts);
         SettingsBlock edited = opened;
-        if (Gather(texts, edited)) CheckStable(edited);
+        if (Gather(texts, edited)) CheckStable(edited, ApplySettings(edited));
     }
     return 0;
 }
