@@ -18,5 +18,5 @@ qt="$(bash scripts/build-qt-windows.sh "$jobs")"  # its progress goes to standar
 cmake -S . -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKARN_LOGIC_ONLY=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DVELKARN_LOGIC_ONLY=OFF >/dev/null
 cmake --build "$build" -j "$jobs"
