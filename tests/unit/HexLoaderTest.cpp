@@ -137,6 +137,7 @@ TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
     // records load, the cut one keeps its three bytes and zeros for the rest.
     EXPECT_EQ(firmware::LoadHexFile(Utf8(kHexDir / "truncated.hex"), image, start, end, prompt, &report), 0);
     const auto echo = ReadBytes(kHexDir / "echo_m328p.img");
+    ASSERT_GE(echo.size(), 0x50u) << "no reference image in " << kHexDir;
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x50, echo.begin()));
     EXPECT_EQ(image[0x50], 0x0C);
     EXPECT_EQ(image[0x51], 0x94);
