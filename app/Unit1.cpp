@@ -131,7 +131,7 @@ void TForm1::CreateControls() {
     LabelStep = MakeLabel(QStringLiteral("Шаг 10 МГц"), 209, 472, this);
     TrackBarStep = new QSlider(Qt::Horizontal, this);
     TrackBarStep->setGeometry(280, 464, 81, 25);
-    TrackBarStep->setRange(1, 10);
+    TrackBarStep->setRange(panorama::kStepMin, panorama::kStepMax);
     TrackBarStep->setValue(10);
     TrackBarStep->setTickInterval(1);
     TrackBarStep->setTickPosition(QSlider::TicksBelow);
@@ -139,8 +139,10 @@ void TForm1::CreateControls() {
     RadioGroupPol = new toolkit::RadioGroup(QStringLiteral("Поляриз."), {QStringLiteral("H / L"), QStringLiteral("V / R")}, this);
     RadioGroupPol->setGeometry(288, 496, 73, 49);
     Label6 = MakeLabel(QStringLiteral("Калибровка верт. шкалы. "), 448, 472, this);
-    ScrollBar_Koef = MakeScrollBar(Qt::Horizontal, {384, 496, 257, 17}, 4000, 8000, 4300, this);
-    ScrollBar_Opor = MakeScrollBar(Qt::Horizontal, {384, 512, 257, 17}, 0, 110, 9, this);
+    ScrollBar_Koef = MakeScrollBar(Qt::Horizontal, {384, 496, 257, 17}, panorama::kKoefPositionMin,
+                                   panorama::kKoefPositionMax, 4300, this);
+    ScrollBar_Opor = MakeScrollBar(Qt::Horizontal, {384, 512, 257, 17}, panorama::kOporPositionMin,
+                                   panorama::kOporPositionMax, 9, this);
     LabelKoef = MakeLabel(QStringLiteral("xxx"), 648, 496, this);
     LabelOpor = MakeLabel(QStringLiteral("xxx"), 648, 512, this);
 

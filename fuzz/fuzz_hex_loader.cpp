@@ -99,24 +99,21 @@ Slot& TheSlot(int which) {
 }
 
 struct Load {
-    explicit Load(int which) : slot(TheSlot(which)), image(slot.image) {}
+    explicit Load(int which) : slot(TheSlot(which)) {}
     Slot& slot;
-    firmware::Image* image;
     std::int32_t start = 0, end = 0;
     firmware::LoadReport report;
     CountingPrompt prompt;
-    int result = -1;
 };
 
 void Run(Load& load, const std::uint8_t* data, std::size_t size) {
     Slot& s = load.slot;
-    std::fill(load.image->begin() + s.dirtyFrom, load.image->begin() + s.dirtyTo, s.fill);
+    std::fill(s.image->begin() + s.dirtyFrom, s.image->begin() + s.dirtyTo, s.fill);
     // What ResetImage leaves for the range: start above any address, end below any.
     load.start = firmware::kImageSize;
     load.end = 0;
     firmware::HexInput in(data, size);
-    firmware::LoadHex(in, *load.image, load.start, load.end, load.prompt, &load.report);
-    load.result = 0;
+    firmware::LoadHex(in, *s.image, load.start, load.end, load.prompt, &load.report);
     const bool any = load.start < load.end;
     s.dirtyFrom = any ? std::max(load.start, 0) : 0;
     s.dirtyTo = any ? std::min(load.end, firmware::kImageSize) : 0;
@@ -141,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(a.start >= 0 && a.start <= a.end && a.end <= kSize, "range outside the image or inverted");
     }
 
-    const auto [lowest, highest] = WrittenSpan(*a.image, *b.image);
+    const auto [lowest, highest] = WrittenSpan(*a.slot.image, *b.slot.image);
     if (highest < 0) return 0;
     Check(anyRecord, "bytes written but no range reported");
     Check(a.start <= lowest, "a written byte lies below the reported start");

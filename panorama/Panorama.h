@@ -30,6 +30,12 @@ inline constexpr std::uint32_t kAtt20dBBit = 0x1000;       // "-20 dB"
 std::uint32_t FoldControlWord(std::uint32_t flags, int polIndex, int bandIndex, bool amp9dB,
                               bool att20dB);
 
+// What the window's controls can hold: the step slider (MHz) and the two
+// calibration scroll bars. A recording's meaning outside them is damaged.
+inline constexpr int kStepMin = 1, kStepMax = 10;
+inline constexpr int kKoefPositionMin = 4000, kKoefPositionMax = 8000;
+inline constexpr int kOporPositionMin = 0, kOporPositionMax = 110;
+
 // The level scale of one tick, from the calibration scroll bars and the unit.
 struct LevelScale {
     std::int32_t opor = 0;  // sample value that maps to level 0

@@ -108,13 +108,16 @@ Meaning FromValues(const std::uint8_t* p) {
 }
 
 // A meaning the window can take: its controls keep the step, the calibration
-// bars and the unit in these ranges. Anything else came from a damaged or
-// forged file and would turn the samples into nonsense (a scale of zero).
+// bars and the unit (two items) and oscillator (four) radio groups in these
+// ranges. Anything else came from a damaged or forged file and would turn the
+// samples into nonsense (a scale of zero).
 bool Plausible(const Meaning& m) {
-    const panorama::SampleMeaning& s = m.sample;
-    return s.step >= 1 && s.step <= 10 && s.koefPosition >= 4000 && s.koefPosition <= 8000 &&
-           s.oporPosition >= 0 && s.oporPosition <= 110 && s.unitIndex >= -1 && s.unitIndex <= 1 &&
-           s.loIndex >= -1 && s.loIndex <= 3;
+    using namespace panorama;
+    const SampleMeaning& s = m.sample;
+    return s.step >= kStepMin && s.step <= kStepMax && s.koefPosition >= kKoefPositionMin &&
+           s.koefPosition <= kKoefPositionMax && s.oporPosition >= kOporPositionMin &&
+           s.oporPosition <= kOporPositionMax && s.unitIndex >= -1 && s.unitIndex <= 1 && s.loIndex >= -1 &&
+           s.loIndex <= 3;
 }
 
 }  // namespace
