@@ -3,6 +3,7 @@
 #include "common/Files.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <memory>
 #include <string_view>
@@ -19,13 +20,7 @@ void ResetImage(Image& image, std::int32_t& start, std::int32_t& end) {
     end = 0;
 }
 
-int SkipToRecordStart(HexInput& in) {
-    int c;
-    do {
-        c = in.Get();
-    } while (c != ':' && c != EOF);
-    return c;
-}
+int SkipToRecordStart(HexInput& in) { return in.SkipTo(':'); }
 
 int SkipToRecordStart(std::FILE* file) {
     HexInput in(file);
@@ -34,12 +29,17 @@ int SkipToRecordStart(std::FILE* file) {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// Each character's value as a hex digit of either case, -1 for none.
+constexpr std::array<std::int8_t, 256> kHexDigits = [] {
+    std::array<std::int8_t, 256> t{};
+    for (auto& v : t) v = -1;
+    for (int c = '0'; c <= '9'; ++c) t[c] = static_cast<std::int8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) t[c] = static_cast<std::int8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) t[c] = static_cast<std::int8_t>(c - 'A' + 10);
+    return t;
+}();
+
+int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 // strtol(text, nullptr, 16) as the "C" locale has it, done by hand so that
 // no locale can count more characters as blanks, on any system.
@@ -59,6 +59,8 @@ long ParseHex(std::string_view text) {
     return static_cast<long>(std::clamp<long long>(negative ? -value : value, LONG_MIN, LONG_MAX));
 }
 
+int ToInt(long value) { return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX)); }
+
 }  // namespace
 
 int ReadHexField(HexInput& in, int n) {
@@ -66,19 +68,25 @@ int ReadHexField(HexInput& in, int n) {
     // only its first characters can count (the rest would be digits past
     // what any field holds).
     char buffer[16];
-    std::string longer;
-    const bool small = n <= static_cast<int>(sizeof buffer);
-    for (int i = 0; i < n; ++i) {
-        const int c = in.Get();
-        // The end of the file ends the digits, as a NUL in the text would.
-        const char ch = c == EOF ? '\0' : static_cast<char>(c);
-        if (small) buffer[i] = ch;
-        else longer.push_back(ch);
+    // The end of the file ends the digits, as a NUL in the text would.
+    if (n > static_cast<int>(sizeof buffer)) {
+        std::string longer(static_cast<std::size_t>(n), '\0');
+        in.Read(longer.data(), n);
+        return ToInt(ParseHex(longer));
     }
-    const long value = ParseHex(small ? std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0) : longer);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
+    in.Read(buffer, n);
+    int value = 0;
+    bool digits = true;
+    for (int i = 0; i < n; ++i) {
+        // Seven digits at most, which an int holds.
+        const int d = HexDigit(buffer[i]);
+        digits = digits && d >= 0 && i < 7;
+        if (digits) value = value * 16 + d;
+    }
+    // Plain digits (all a well-formed file has) are the value as they stand;
+    // anything else is converted as strtol would.
+    if (digits) return value;
+    return ToInt(ParseHex(std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0)));
 }
 
 int ReadHexField(std::FILE* file, int n) {

@@ -4,9 +4,11 @@
 
 #include "common/UserPrompt.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace firmware {
@@ -53,6 +55,43 @@ public:
         if (pos_ < size_) return data_[pos_++];
         atEnd_ = true;
         return EOF;
+    }
+    // The next n characters into `out`, '\0' for each asked for at the end.
+    void Read(char* out, int n) {
+        if (n <= 0) return;
+        if (file_) {
+            for (int i = 0; i < n; ++i) {
+                const int c = Get();
+                out[i] = c == EOF ? '\0' : static_cast<char>(c);
+            }
+            return;
+        }
+        const std::size_t have = std::min(static_cast<std::size_t>(n), size_ - pos_);
+        std::memcpy(out, data_ + pos_, have);
+        pos_ += have;
+        if (have < static_cast<std::size_t>(n)) {
+            std::memset(out + have, 0, static_cast<std::size_t>(n) - have);
+            atEnd_ = true;
+        }
+    }
+    // Reads up to and including the next character c; EOF (at the end) when
+    // none follows.
+    int SkipTo(int c) {
+        if (file_) {
+            int got;
+            do {
+                got = Get();
+            } while (got != c && got != EOF);
+            return got;
+        }
+        const void* at = pos_ < size_ ? std::memchr(data_ + pos_, c, size_ - pos_) : nullptr;
+        if (!at) {
+            pos_ = size_;
+            atEnd_ = true;
+            return EOF;
+        }
+        pos_ = static_cast<std::size_t>(static_cast<const std::uint8_t*>(at) - data_) + 1;
+        return c;
     }
     // A character was asked for at the end.
     bool AtEnd() const { return atEnd_; }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -234,6 +235,11 @@ TEST(HexField, ConvertsLikeStrtolBase16) {
     // Only the "C" locale's blanks, whatever locale the process runs in.
     EXPECT_EQ(field("\xA0" "7", 2).first, 0);
     EXPECT_EQ(field("\x85" "7", 2).first, 0);
+    // Plain digits up to what an int holds, and past it.
+    EXPECT_EQ(field("fFfFfFf", 7).first, 0xFFFFFFF);
+    EXPECT_EQ(field("7FFFFFFF", 8).first, 0x7FFFFFFF);
+    EXPECT_EQ(field("80000000", 8).first, INT_MAX);
+    EXPECT_EQ(field("-80000000", 9).first, INT_MIN);
 
     std::FILE* f = ScratchFile();
     std::fputs("abc\n:rest", f);
