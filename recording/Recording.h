@@ -92,6 +92,8 @@ public:
     // The bytes built since the last Take (the header first of all).
     std::string Take();
     std::size_t Pending() const { return out_.size(); }
+    // Room for `bytes` more, so that adding them allocates nothing.
+    void Reserve(std::size_t bytes) { out_.reserve(out_.size() + bytes); }
 
 private:
     std::uint32_t Offset(std::int64_t timeMs);

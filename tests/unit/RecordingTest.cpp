@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 using recording::Meaning;
 using recording::Recording;
@@ -101,6 +104,23 @@ TEST(Recording, RoundTripKeepsEverySweepAndEveryChangeByteForByte) {
     EXPECT_TRUE(recording::ChangeText(s.meanings[s.meanings.size() - 2], s.meanings.back()).empty());
     // An hour at 40 sweeps a second stays under 40 MB.
     EXPECT_LT(3600.0 * 40 * recording::kSweepRecordSize, 40e6);
+}
+
+// Files already written must still check: the standard CRC-32 at every
+// length, whole steps of eight bytes or not.
+TEST(Recording, ChecksumIsTheStandardCrc32) {
+    const std::string check = "123456789";
+    EXPECT_EQ(recording::Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    std::vector<std::uint8_t> bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    for (std::size_t n = 0; n <= bytes.size(); n += 13) {
+        std::uint32_t c = 0xFFFFFFFFu;  // a byte at a time, bit by bit
+        for (std::size_t i = 0; i < n; ++i) {
+            c ^= bytes[i];
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        EXPECT_EQ(recording::Crc32(bytes.data(), n), c ^ 0xFFFFFFFFu) << n;
+    }
 }
 
 TEST(Recording, ACutAnywhereInTheLastSecondReadsEverythingBeforeIt) {
