@@ -105,8 +105,8 @@ EditorTexts ApplySettings(const SettingsBlock& block) {
         const auto end = std::find(entry.satName.begin(), entry.satName.end(), std::uint8_t{0});
         row[kNameColumn].assign(entry.satName.begin(), end);
         if (entry.frequency != 0) row[kFrequencyColumn] = std::to_string(entry.frequency);
-        const std::string pol(1, static_cast<char>(entry.polarisation));
-        if (IsPolarisationLetter(pol)) row[kPolarisationColumn] = pol;
+        const char pol = static_cast<char>(entry.polarisation);
+        if (pol == 'V' || pol == 'H' || pol == 'L' || pol == 'R') row[kPolarisationColumn].assign(1, pol);
         if (entry.symbolRate != 0) row[kSymbolRateColumn] = std::to_string(entry.symbolRate);
         if (entry.frequency != 0 && entry.polarisation != 0 && entry.symbolRate != 0)
             row[kInputColumn] = InputForDiseqcCode(entry.diseqcInput);
