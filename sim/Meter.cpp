@@ -218,8 +218,13 @@ void SkySweep(const Sky& sky, double pointing, std::uint16_t value, std::uint16_
             const auto h = static_cast<std::uint32_t>(t.frequency * 1000) * 2654435761u;
             const double height = 6 + (h >> 20) % 15 - loss;
             const double peak = std::pow(10.0, height / 10);
-            for (int i = 0; i < 128; ++i) {
-                // Sample i stands for the IF the chart places it at: the start plus (i - 1) steps.
+            // Sample i stands for the IF the chart places it at: the start
+            // plus (i - 1) steps. Only the samples within three half-widths
+            // of the centre: beyond them a transponder adds less than
+            // 1/59049 of its peak.
+            const int first = std::max(0, static_cast<int>(std::ceil((centre - 3 * half - shift) / step)) + 1);
+            const int last = std::min(127, static_cast<int>(std::floor((centre + 3 * half - shift) / step)) + 1);
+            for (int i = first; i <= last; ++i) {
                 const double d = (shift + (i - 1) * step - centre) / half;
                 const double d2 = d * d;
                 excess[i] += peak / (1 + d2 * d2 * d2 * d2 * d2);  // flat top, -3 dB at the edges

@@ -44,7 +44,7 @@ ChartSeries::ChartSeries(Chart* chart, Style style, const QColor& colour)
 void ChartSeries::setColour(const QColor& colour) {
     if (colour == colour_) return;
     colour_ = colour;
-    changed();
+    changed(true);
 }
 
 void ChartSeries::setVisible(bool visible) {
@@ -70,7 +70,7 @@ void ChartSeries::clear() {
     changed();
 }
 
-void ChartSeries::changed() { chart_->updateTraceBand(chart_->seriesBounds(*this)); }
+void ChartSeries::changed(bool whole) { chart_->seriesChanged(*this, whole); }
 
 // ---- Chart ----
 
@@ -179,7 +179,15 @@ namespace {
 constexpr int kBoundsMargin = 2;
 }  // namespace
 
-QRect Chart::seriesBounds(const ChartSeries& s) const {
+void Chart::seriesChanged(ChartSeries& s, bool whole) {
+    const SeriesBounds now = seriesBounds(s);
+    const QRect& was = s.drawnFill_;
+    const bool sameColumns = now.fill.isEmpty() == was.isEmpty() &&
+                             (now.fill.isEmpty() || (now.fill.left() == was.left() && now.fill.right() == was.right()));
+    updateTraceBand(whole || !sameColumns ? now.line | now.fill | was : now.line);
+}
+
+Chart::SeriesBounds Chart::seriesBounds(const ChartSeries& s) const {
     if (!s.isVisible() || s.points().isEmpty()) return {};
     const common::PlotMapping map = mapping();
     double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
@@ -199,15 +207,13 @@ QRect Chart::seriesBounds(const ChartSeries& s) const {
     const QRect plot = kPlotRect.adjusted(-kBoundsMargin, -kBoundsMargin, kBoundsMargin, kBoundsMargin);
     const int left = px(minX, plot.left(), plot.right()) - kBoundsMargin;
     const int right = px(maxX, plot.left(), plot.right()) + kBoundsMargin;
-    if (s.style() == ChartSeries::Style::Area) {
-        // Filled down to the plot's bottom, across the columns between its
-        // first and last point.
-        const int top = px(minY, plot.top(), plot.bottom()) - kBoundsMargin;
-        return QRect(QPoint(left, top), QPoint(right, kPlotRect.bottom())) & kPlotRect;
-    }
     const QPoint tl(left, px(minY, plot.top(), plot.bottom()) - kBoundsMargin);
     const QPoint br(right, px(maxY, plot.top(), plot.bottom()) + kBoundsMargin);
-    return QRect(tl, br) & kPlotRect;
+    SeriesBounds b{QRect(tl, br) & kPlotRect, {}};
+    // An area is filled down to the plot's bottom, across the columns
+    // between its first and last point.
+    if (s.style() == ChartSeries::Style::Area) b.fill = QRect(tl, QPoint(right, kPlotRect.bottom())) & kPlotRect;
+    return b;
 }
 
 QRect Chart::markerBox(int cx, int cy) const {
@@ -329,7 +335,11 @@ void Chart::paintEvent(QPaintEvent* event) {
     if (clip.isEmpty()) return;
     // The whole trace is now what is on screen.
     drawn_ = markerBounds();
-    for (const auto& s : series_) drawn_ |= seriesBounds(*s);
+    for (const auto& s : series_) {
+        const SeriesBounds b = seriesBounds(*s);
+        drawn_ |= b.line;
+        s->drawnFill_ = b.fill;
+    }
     p.setClipRect(clip);
     paintTrace(p);
 }

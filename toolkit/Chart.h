@@ -63,12 +63,16 @@ public:
 private:
     friend class Chart;
     ChartSeries(Chart* chart, Style style, const QColor& colour);
-    void changed();
+    // `whole`: every pixel it paints changes (a new colour), not just where
+    // its line moves.
+    void changed(bool whole = false);
     Chart* chart_;
     Style style_;
     QColor colour_;
     bool visible_ = true;
     QList<QPointF> points_;
+    // An area's fill as last painted: its columns down to the plot's bottom.
+    QRect drawnFill_;
 };
 
 // A thin vertical line across the plot at an x value, its label written
@@ -191,8 +195,17 @@ private:
     void paintMarks(QPainter& painter) const;
     void paintMarker(QPainter& painter);
     // The pixels (within the plot) a series or the marker paints, with a
-    // margin; empty when it paints nothing.
-    QRect seriesBounds(const ChartSeries& series) const;
+    // margin; empty when it paints nothing. For an area, `line` is what lies
+    // between its line's highest and lowest point and `fill` its columns
+    // down to the plot's bottom; below its lowest point an area paints the
+    // same whatever its line, so a new line over the same columns changes
+    // only `line` and the old line's rectangle.
+    struct SeriesBounds {
+        QRect line;
+        QRect fill;
+    };
+    SeriesBounds seriesBounds(const ChartSeries& series) const;
+    void seriesChanged(ChartSeries& series, bool whole);
     QRect markerBounds() const;
     QRect markerBox(int cx, int cy) const;
     // Repaints what the trace painted last and `now`, as one rectangle.
@@ -216,9 +229,10 @@ private:
     std::optional<ChartMarker> marker_;
     QColor markerColour_;
     QStaticText markerText_;
-    // What the trace layer covered when it was last painted, and the
-    // rectangle asked to be repainted since: one growing rectangle, so that
-    // the paint's clip stays a single rectangle (the fast path for lines).
+    // What the trace layer covered when it was last painted (areas above
+    // their lowest point only: see SeriesBounds), and the rectangle asked to
+    // be repainted since: one growing rectangle, so that the paint's clip
+    // stays a single rectangle (the fast path for lines).
     QRect drawn_;
     QRect pending_;
     int batches_ = 0;

@@ -272,12 +272,26 @@ TEST(ToolkitChart, MovingTracesLeaveNothingStaleOnScreen) {
                 ASSERT_EQ(onScreen(), fresh()) << "after the step at " << st.base;
             }
             // A narrow trace that stays put repaints a band, not the plot.
+            live->replace(levels(45, 5, 98));
+            QCoreApplication::processEvents();
             chart.painted.clear();
             live->replace(levels(45, 5, 99));
             QCoreApplication::processEvents();
             ASSERT_FALSE(chart.painted.isEmpty());
             EXPECT_LT(chart.painted.back().height(), Chart::kPlotRect.height());
+            // Not below its lower line, an area's neither (the holds lie low).
+            if (!tools) EXPECT_LT(chart.painted.back().bottom(), Chart::kPlotRect.bottom() - 20);
             for (const QRect& r : chart.painted) EXPECT_TRUE(Chart::kPlotRect.contains(r));
+            // A new colour, then the same line over other columns.
+            live->setColour(QColor(0, 255, 255));
+            QCoreApplication::processEvents();
+            ASSERT_EQ(onScreen(), fresh());
+            QList<QPointF> moved = levels(45, 5, 99);
+            for (QPointF& p : moved) p.rx() += 40;
+            live->replace(moved);
+            QCoreApplication::processEvents();
+            ASSERT_EQ(onScreen(), fresh());
+            live->setColour(kTrace);
             // Hidden, then cleared: the trace goes from the screen.
             live->replace(levels(200, 30, 7));
             QCoreApplication::processEvents();
