@@ -50,6 +50,7 @@ bench: build
 		[ -f "$$b" ] && [ -x "$$b" ] || continue; \
 		echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; \
 	done
+	@echo "== bench/tick_under_x.sh"; bash bench/tick_under_x.sh $(BUILD)
 
 # The fault soak alone (it also runs in make test); another schedule or a
 # longer run: make soak SOAK_SEED=7 SOAK_STEPS=60000

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The window's tick as a user's machine pays for it: the real program under
+# Xvfb (the xcb platform, MIT-SHM and all) against the simulated meter, as
+# make demo runs it, its CPU time taken from the kernel's per-thread
+# accounting (/proc/PID/task/*/schedstat, nanoseconds, every thread: the
+# window's, Qt's X event reader, the simulated meter's work within them).
+# Measures with "PANO" up, then sweeping in the area style (the style the
+# program starts in), then in the line style; each as WINDOWS windows of
+# SECONDS seconds (12 s: one whole swing of the demo's dish), printing every
+# window and the best, per 25 ms tick.
+#
+# Given several build folders, it runs one program of each side by side,
+# each on an X server of its own, and measures them in the same windows:
+# on a virtual machine whose speed drifts from one minute to the next, only
+# figures taken together compare.
+# Usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]
+# Environment: TICK_SECONDS (12), TICK_WINDOWS (3).
+set -euo pipefail
+[ $# -gt 0 ] || { echo "usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]" >&2; exit 2; }
+seconds="${TICK_SECONDS:-12}"
+windows="${TICK_WINDOWS:-3}"
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "tick_under_x: $tool is needed (scripts/packages/base.txt)" >&2; exit 1; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/velkarn-tick.XXXXXX")"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+builds=() displays=() apps=() wins=()
+for b in "$@"; do
+  build="$(cd "$b" && pwd)"
+  n=${#builds[@]}
+  display=:$((90 + RANDOM % 100 + 200 * n))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  mkdir -m 700 "$work/xdg$n"
+  DISPLAY=$display VELKARN_SIM_SWING=1 VELKARN_SIM_SKY=13.0E VELKARN_SIM_LNB_DRIFT=2 \
+    LD_LIBRARY_PATH="$build/sim" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg$n" \
+    "$build/app/velkarn3" >"$work/program$n.log" 2>&1 &
+  pids+=($!)
+  apps+=($!)
+  w=$(DISPLAY=$display timeout 60 xdotool search --sync --onlyvisible --name '^Velkarn3 Pano 01$' | head -1)
+  [ -n "$w" ] || { echo "tick_under_x: the window of $build did not come up" >&2; cat "$work/program$n.log" >&2; exit 1; }
+  builds+=("$build") displays+=("$display") wins+=("$w")
+done
+sleep 2
+
+# CPU nanoseconds of every thread the program has now.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
+
+# Clicks at a point of every window (window coordinates).
+click() { for n in "${!builds[@]}"; do DISPLAY=${displays[$n]} xdotool mousemove --window "${wins[$n]}" "$1" "$2" click 1; done; }
+
+measure() {
+  local what="$1" i n t0 t1 us
+  local -a c0 best
+  sleep 1
+  for i in $(seq "$windows"); do
+    t0=$(date +%s%N)
+    for n in "${!apps[@]}"; do c0[$n]=$(cpu_ns "${apps[$n]}"); done
+    sleep "$seconds"
+    t1=$(date +%s%N)
+    for n in "${!apps[@]}"; do
+      # CPU time per 25 ms of wall time: per tick at the timer's rate.
+      us=$(( ($(cpu_ns "${apps[$n]}") - c0[n]) * 25000 / (t1 - t0) ))
+      echo "  ${builds[$n]}: $what: window $i: $us µs a tick"
+      if [ -z "${best[$n]:-}" ] || [ "$us" -lt "${best[$n]}" ]; then best[$n]=$us; fi
+    done
+  done
+  for n in "${!apps[@]}"; do
+    echo "${builds[$n]}: $what: best ${best[$n]} µs of CPU a tick ($windows windows of $seconds s)"
+  done
+}
+
+measure "PANO up"
+click 32 408   # PANO
+measure "sweeping, area"
+click 22 462   # Стиль: Линия
+measure "sweeping, line"
