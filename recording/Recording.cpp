@@ -232,20 +232,16 @@ Recording ReadRecording(const std::uint8_t* data, std::size_t size) {
     std::size_t at = kHeaderSize;
     while (at < size) {
         const std::size_t n = recordSize(data[at]);
-        if (n != 0 && size - at < n) {
-            // Cut short: the end of the last write before the program stopped,
-            // unless a good record still follows in the bytes left.
+        if (!checks(at)) {
             std::size_t next = at + 1;
             while (next < size && !checks(next)) ++next;
-            if (next == size) {
+            if (next == size && n != 0 && size - at < n) {
+                // Cut short with no good record in the bytes left: the end of
+                // the last write before the program stopped.
                 problem(at, "Запись обрывается на байте " + std::to_string(at) + ": последние " +
                                 std::to_string(size - at) + " байт не прочитаны");
                 break;
             }
-        }
-        if (!checks(at)) {
-            std::size_t next = at + 1;
-            while (next < size && !checks(next)) ++next;
             problem(at, "Повреждены байты " + std::to_string(at) + ".." + std::to_string(next - 1) + " (" +
                             std::to_string(next - at) + " байт пропущено)");
             at = next;
