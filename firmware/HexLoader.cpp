@@ -83,10 +83,10 @@ int ReadHexField(HexInput& in, int n) {
         digits = digits && d >= 0 && i < 7;
         if (digits) value = value * 16 + d;
     }
-    // Plain digits (all a well-formed file has) are the value as they stand;
-    // anything else is converted as strtol would.
+    // Plain digits (all a well-formed file has, and no field at all) are the
+    // value as they stand; anything else is converted as strtol would.
     if (digits) return value;
-    return ToInt(ParseHex(std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0)));
+    return ToInt(ParseHex(std::string_view(buffer, static_cast<std::size_t>(n))));
 }
 
 int ReadHexField(std::FILE* file, int n) {

@@ -8,9 +8,9 @@
 namespace settings {
 namespace {
 
-bool IsPolarisationLetter(const std::string& text) {
-    return text == "V" || text == "H" || text == "L" || text == "R";
-}
+bool IsPolarisationLetter(char c) { return c == 'V' || c == 'H' || c == 'L' || c == 'R'; }
+
+bool IsPolarisationLetter(const std::string& text) { return text.size() == 1 && IsPolarisationLetter(text[0]); }
 
 // A frequency or symbol rate: an integer that the 16-bit field holds.
 std::uint16_t ToField16(const std::string& text) {
@@ -106,7 +106,7 @@ EditorTexts ApplySettings(const SettingsBlock& block) {
         row[kNameColumn].assign(entry.satName.begin(), end);
         if (entry.frequency != 0) row[kFrequencyColumn] = std::to_string(entry.frequency);
         const char pol = static_cast<char>(entry.polarisation);
-        if (pol == 'V' || pol == 'H' || pol == 'L' || pol == 'R') row[kPolarisationColumn].assign(1, pol);
+        if (IsPolarisationLetter(pol)) row[kPolarisationColumn].assign(1, pol);
         if (entry.symbolRate != 0) row[kSymbolRateColumn] = std::to_string(entry.symbolRate);
         if (entry.frequency != 0 && entry.polarisation != 0 && entry.symbolRate != 0)
             row[kInputColumn] = InputForDiseqcCode(entry.diseqcInput);
