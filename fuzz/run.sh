@@ -18,6 +18,20 @@ mkdir -p "$build/artifacts"
 # time. Reports are as full as ever.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=32:max_malloc_fill_size=0}"
 
+# The longest input each harness is given. An input's time grows with its
+# length, and past a few records of its format a longer one reaches no new
+# path: a HEX file holds two records of the longest kind in 1 KiB, a
+# recording its header, a change of parameters and six sweeps, a settings
+# file its block and a dozen edits. A scan file's and satellites.xml's
+# seeds are longer than that, and their elements nest, so they get 2 KiB.
+# libFuzzer's own default is 4 KiB.
+max_len() {
+  case "$1" in
+    fuzz_scan_file | fuzz_satellites_xml) echo 2048 ;;
+    *) echo 1024 ;;
+  esac
+}
+
 # One harness: its log in BUILD_DIR/<harness>.log, its exit code beside it.
 run_one() {
   local bin="$1" name work seeds rc
@@ -25,7 +39,7 @@ run_one() {
   seeds="$here/corpus/${name#fuzz_}"
   work="$build/corpus/${name#fuzz_}"
   mkdir -p "$work"
-  "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+  "$bin" -max_total_time="$seconds" -max_len="$(max_len "$name")" -print_final_stats=1 -timeout=10 \
          -artifact_prefix="$build/artifacts/$name-" "$work" "$seeds" >"$build/$name.log" 2>&1
   rc=$?
   echo "$rc" >"$build/$name.rc"
@@ -38,7 +52,7 @@ for bin in "$build"/fuzz/fuzz_*; do
   names+=("$name")
   rm -f "$build/$name.rc"
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
-  echo "== $name: ${seconds}s"
+  echo "== $name: ${seconds}s, inputs up to $(max_len "$name") bytes"
   run_one "$bin" &
 done
 wait
