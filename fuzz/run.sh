@@ -20,9 +20,9 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=32:max_malloc_fill_size=
 
 # The longest input each harness is given. An input's time grows with its
 # length, and past a few records of its format a longer one reaches no new
-# path: a HEX file holds two records of the longest kind in 1 KiB, a
-# recording its header, a change of parameters and six sweeps, a settings
-# file its block and a dozen edits. A scan file's and satellites.xml's
+# path: 1 KiB holds a HEX record of the longest kind and ten ordinary ones,
+# a recording's header, a change of parameters and six sweeps, or a settings
+# file's block and a dozen short edits. A scan file's and satellites.xml's
 # seeds are longer than that, and their elements nest, so they get 2 KiB.
 # libFuzzer's own default is 4 KiB.
 max_len() {
