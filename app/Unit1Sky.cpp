@@ -137,14 +137,11 @@ bool PanoramaSky::LoadSatellites(const QString& file) {
     std::fclose(f);
     if (tooBig) return fail("файл слишком велик");
     if (readError) return fail("ошибка чтения файла");
-    try {
-        std::vector<sky::Satellite> plans = sky::ParseSatellitesXml(text);
-        plans_ = std::move(plans);
-        plansLoaded_ = true;
-        plansNote_.clear();
-    } catch (const sky::FormatError& e) {
-        return fail(e.what());
-    }
+    sky::Plans<sky::Satellite> read = sky::ParseSatellitesXml(text);
+    if (!read) return fail(read.error);
+    plans_ = std::move(read.plans);
+    plansLoaded_ = true;
+    plansNote_.clear();
     sinceNaming_ = kNameEvery;
     if (ActionName->isChecked() && haveTrace_) {
         panorama::TraceTools::Shown shown;

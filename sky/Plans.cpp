@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <system_error>
 #include <tuple>
+#include <utility>
 
 namespace sky {
 namespace {
@@ -20,8 +20,11 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-[[noreturn]] void Fail(int line, const std::string& why) {
-    throw FormatError("строка " + std::to_string(line) + ": " + why);
+// A refusal's message: the line and why.
+std::string AtLine(int line, std::string_view why) {
+    std::string m = "строка " + std::to_string(line) + ": ";
+    m += why;
+    return m;
 }
 
 // A decimal integer of at most `limit`; no value when not one.
@@ -55,8 +58,14 @@ void SortPlan(std::vector<Transponder>& t) {
 
 // ---- DVBv5 ----
 
-std::vector<Transponder> ParseScanFile(std::string_view text) {
-    std::vector<Transponder> out;
+Plans<Transponder> ParseScanFile(std::string_view text) {
+    Plans<Transponder> result;
+    std::vector<Transponder>& out = result.plans;
+    auto refuse = [&result](int line, std::string_view why) {
+        result.plans.clear();
+        result.error = AtLine(line, why);
+        return std::move(result);
+    };
     struct Section {
         int line = 0;
         std::optional<std::int64_t> frequency, rate;
@@ -64,12 +73,14 @@ std::vector<Transponder> ParseScanFile(std::string_view text) {
         bool satellite = true;  // DELIVERY_SYSTEM absent or DVBS / DVBS2
     };
     std::optional<Section> section;
-    auto close = [&out](const Section& s) {
-        if (!s.frequency) Fail(s.line, "в канале нет FREQUENCY");
-        if (!s.rate) Fail(s.line, "в канале нет SYMBOL_RATE");
-        if (!s.pol) Fail(s.line, "в канале нет POLARIZATION");
-        if (!s.satellite) return;
-        out.push_back({static_cast<double>(*s.frequency) / 1000.0, static_cast<double>(*s.rate) / 1e6, *s.pol});
+    // What closing a section finds missing; empty when it is whole.
+    auto close = [&out](const Section& s) -> std::string_view {
+        if (!s.frequency) return "в канале нет FREQUENCY";
+        if (!s.rate) return "в канале нет SYMBOL_RATE";
+        if (!s.pol) return "в канале нет POLARIZATION";
+        if (s.satellite)
+            out.push_back({static_cast<double>(*s.frequency) / 1000.0, static_cast<double>(*s.rate) / 1e6, *s.pol});
+        return {};
     };
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     int lineNo = 0;
@@ -80,38 +91,44 @@ std::vector<Transponder> ParseScanFile(std::string_view text) {
         ++lineNo;
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
-            if (line.back() != ']') Fail(lineNo, "заголовок канала без закрывающей скобки");
-            if (section) close(*section);
+            if (line.back() != ']') return refuse(lineNo, "заголовок канала без закрывающей скобки");
+            if (section)
+                if (const std::string_view missing = close(*section); !missing.empty())
+                    return refuse(section->line, missing);
             section = Section{};
             section->line = lineNo;
             continue;
         }
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) Fail(lineNo, "строка не вида КЛЮЧ = ЗНАЧЕНИЕ");
-        if (!section) Fail(lineNo, "значение до первого заголовка канала");
+        if (eq == std::string_view::npos) return refuse(lineNo, "строка не вида КЛЮЧ = ЗНАЧЕНИЕ");
+        if (!section) return refuse(lineNo, "значение до первого заголовка канала");
         const std::string_view key = Trim(line.substr(0, eq));
         const std::string_view value = Trim(line.substr(eq + 1));
-        if (key.empty()) Fail(lineNo, "пустой ключ");
+        if (key.empty()) return refuse(lineNo, "пустой ключ");
         if (key == "FREQUENCY") {
             section->frequency = Integer(value, kMaxKHz);
-            if (!section->frequency || *section->frequency <= 0) Fail(lineNo, "неверная частота");
+            if (!section->frequency || *section->frequency <= 0) return refuse(lineNo, "неверная частота");
         } else if (key == "SYMBOL_RATE") {
             section->rate = Integer(value, kMaxSymbolRate);
-            if (!section->rate || *section->rate <= 0) Fail(lineNo, "неверная символьная скорость");
+            if (!section->rate || *section->rate <= 0) return refuse(lineNo, "неверная символьная скорость");
         } else if (key == "POLARIZATION") {
             if (value == "HORIZONTAL") section->pol = Polarisation::H;
             else if (value == "VERTICAL") section->pol = Polarisation::V;
             else if (value == "LEFT") section->pol = Polarisation::L;
             else if (value == "RIGHT") section->pol = Polarisation::R;
-            else Fail(lineNo, "неизвестная поляризация");
+            else return refuse(lineNo, "неизвестная поляризация");
         } else if (key == "DELIVERY_SYSTEM") {
             section->satellite = value == "DVBS" || value == "DVBS2";
         }
     }
-    if (section) close(*section);
-    if (out.empty()) throw FormatError("в файле нет ни одного канала");
+    if (section)
+        if (const std::string_view missing = close(*section); !missing.empty()) return refuse(section->line, missing);
+    if (out.empty()) {
+        result.error = "в файле нет ни одного канала";
+        return result;
+    }
     SortPlan(out);
-    return out;
+    return result;
 }
 
 std::optional<ScanFileName> ParseScanFileName(std::string_view fileName) {
@@ -214,11 +231,9 @@ Catalogue LoadScanFolder(const std::string& folder) {
         std::size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (16u << 20)) text.append(buf, n);
         std::fclose(f);
-        try {
-            AddToCatalogue(c, *file, ParseScanFile(text));
-        } catch (const FormatError& e) {
-            c.refused.push_back(name + ": " + e.what());
-        }
+        Plans<Transponder> plan = ParseScanFile(text);
+        if (plan) AddToCatalogue(c, *file, std::move(plan.plans));
+        else c.refused.push_back(name + ": " + plan.error);
     }
     std::stable_sort(c.satellites.begin(), c.satellites.end(),
                      [](const Satellite& a, const Satellite& b) { return a.longitude < b.longitude; });
@@ -238,44 +253,59 @@ std::string ScanFolder(const std::string& programFolder) {
 
 namespace {
 
+// Reads until the first fault, which it keeps as the refusal: every step
+// returns false once the text is refused, and the steps after it are not
+// taken.
 class XmlReader {
 public:
     explicit XmlReader(std::string_view text) : s_(text) {}
 
-    std::vector<Satellite> Read() {
+    Plans<Satellite> Read() {
+        Plans<Satellite> result;
+        if (!ReadAll(result.plans)) {
+            result.plans.clear();
+            result.error = std::move(error_);
+        }
+        return result;
+    }
+
+private:
+    bool ReadAll(std::vector<Satellite>& out) {
         if (s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
-        std::vector<std::string> open;  // element names from the root down
+        std::vector<std::string_view> open;  // element names from the root down
         bool rootSeen = false;
-        std::vector<Satellite> out;
         while (true) {
             // Text between tags: only blanks and entity-free characters matter not.
             while (pos_ < s_.size() && s_[pos_] != '<') {
-                if (open.empty() && !IsBlank(s_[pos_])) Fail(line_, "текст вне корневого элемента");
+                if (open.empty() && !IsBlank(s_[pos_])) return Fail(line_, "текст вне корневого элемента");
                 Advance();
             }
             if (pos_ >= s_.size()) break;
             if (Starts("<?")) {
-                Skip("?>", "незакрытое объявление");
+                if (!Skip("?>", "незакрытое объявление")) return false;
             } else if (Starts("<!--")) {
-                Skip("-->", "незакрытый комментарий");
+                if (!Skip("-->", "незакрытый комментарий")) return false;
             } else if (Starts("<!DOCTYPE")) {
-                if (rootSeen) Fail(line_, "DOCTYPE после корневого элемента");
-                Skip(">", "незакрытый DOCTYPE");
+                if (rootSeen) return Fail(line_, "DOCTYPE после корневого элемента");
+                if (!Skip(">", "незакрытый DOCTYPE")) return false;
             } else if (Starts("<![CDATA[")) {
-                if (open.empty()) Fail(line_, "CDATA вне корневого элемента");
-                Skip("]]>", "незакрытый CDATA");
+                if (open.empty()) return Fail(line_, "CDATA вне корневого элемента");
+                if (!Skip("]]>", "незакрытый CDATA")) return false;
             } else if (Starts("</")) {
                 pos_ += 2;
-                const std::string name = Name();
+                std::string_view name;
+                if (!Name(name)) return false;
                 Blanks();
-                Expect('>');
-                if (open.empty() || open.back() != name) Fail(line_, "закрывающий тег </" + name + "> не к месту");
+                if (!Expect('>')) return false;
+                if (open.empty() || open.back() != name)
+                    return Fail(line_, "закрывающий тег </" + std::string(name) + "> не к месту");
                 open.pop_back();
             } else {
                 ++pos_;
                 const int tagLine = line_;
-                const std::string name = Name();
-                std::map<std::string, std::string> attrs;
+                std::string_view name;
+                if (!Name(name)) return false;
+                attrs_.clear();
                 bool selfClosing = false;
                 while (true) {
                     const bool blank = Blanks();
@@ -288,32 +318,40 @@ public:
                         ++pos_;
                         break;
                     }
-                    if (!blank) Fail(line_, "ожидался пробел перед атрибутом");
-                    const std::string key = Name();
+                    if (!blank) return Fail(line_, "ожидался пробел перед атрибутом");
+                    std::string_view key;
+                    if (!Name(key)) return false;
                     Blanks();
-                    Expect('=');
+                    if (!Expect('=')) return false;
                     Blanks();
-                    std::string value = Quoted();
-                    if (!attrs.emplace(key, std::move(value)).second) Fail(line_, "атрибут " + key + " дважды");
+                    std::string value;
+                    if (!Quoted(value)) return false;
+                    if (Attribute(key)) return Fail(line_, "атрибут " + std::string(key) + " дважды");
+                    attrs_.emplace_back(key, std::move(value));
                 }
                 if (open.empty()) {
-                    if (rootSeen) Fail(tagLine, "второй корневой элемент");
+                    if (rootSeen) return Fail(tagLine, "второй корневой элемент");
                     rootSeen = true;
-                    if (name != "satellites") Fail(tagLine, "корневой элемент не <satellites>");
+                    if (name != "satellites") return Fail(tagLine, "корневой элемент не <satellites>");
                 }
-                Element(name, attrs, open, out, tagLine);
+                if (!Element(name, open, out, tagLine)) return false;
                 if (!selfClosing) open.push_back(name);
-                if (open.size() > 64) Fail(tagLine, "слишком глубокая вложенность");
+                if (open.size() > 64) return Fail(tagLine, "слишком глубокая вложенность");
             }
         }
-        if (!open.empty()) Fail(line_, "файл оборван внутри <" + open.back() + ">");
-        if (!rootSeen) throw FormatError("в файле нет элемента <satellites>");
-        if (out.empty()) throw FormatError("в файле нет ни одного спутника");
+        if (!open.empty()) return Fail(line_, "файл оборван внутри <" + std::string(open.back()) + ">");
+        if (!rootSeen) return Refuse("в файле нет элемента <satellites>");
+        if (out.empty()) return Refuse("в файле нет ни одного спутника");
         for (Satellite& sat : out) SortPlan(sat.transponders);
-        return out;
+        return true;
     }
 
-private:
+    bool Refuse(std::string message) {
+        error_ = std::move(message);
+        return false;
+    }
+    bool Fail(int line, std::string_view why) { return Refuse(AtLine(line, why)); }
+
     static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
     void Advance() {
         if (s_[pos_] == '\n') ++line_;
@@ -325,108 +363,125 @@ private:
         while (pos_ < s_.size() && IsBlank(s_[pos_])) Advance();
         return pos_ > from;
     }
-    void Skip(std::string_view end, const char* what) {
+    bool Skip(std::string_view end, const char* what) {
         const std::size_t at = s_.find(end, pos_);
-        if (at == std::string_view::npos) Fail(line_, what);
+        if (at == std::string_view::npos) return Fail(line_, what);
         while (pos_ < at + end.size()) Advance();
+        return true;
     }
-    void Expect(char c) {
-        if (pos_ >= s_.size() || s_[pos_] != c) Fail(line_, std::string("ожидался символ ") + c);
+    bool Expect(char c) {
+        if (pos_ >= s_.size() || s_[pos_] != c) return Fail(line_, std::string("ожидался символ ") + c);
         ++pos_;
+        return true;
     }
-    std::string Name() {
+    bool Name(std::string_view& name) {
         const std::size_t from = pos_;
         while (pos_ < s_.size()) {
             const unsigned char c = static_cast<unsigned char>(s_[pos_]);
             if (std::isalnum(c) || c == '_' || c == '-' || c == '.' || c == ':' || c >= 0x80) ++pos_;
             else break;
         }
-        if (pos_ == from) Fail(line_, "ожидалось имя");
-        return std::string(s_.substr(from, pos_ - from));
+        if (pos_ == from) return Fail(line_, "ожидалось имя");
+        name = s_.substr(from, pos_ - from);
+        return true;
     }
-    std::string Quoted() {
-        if (pos_ >= s_.size() || (s_[pos_] != '"' && s_[pos_] != '\'')) Fail(line_, "значение атрибута без кавычек");
+    bool Quoted(std::string& v) {
+        if (pos_ >= s_.size() || (s_[pos_] != '"' && s_[pos_] != '\'')) return Fail(line_, "значение атрибута без кавычек");
         const char q = s_[pos_++];
-        std::string v;
         while (true) {
-            if (pos_ >= s_.size()) Fail(line_, "незакрытое значение атрибута");
+            if (pos_ >= s_.size()) return Fail(line_, "незакрытое значение атрибута");
             const char c = s_[pos_];
             if (c == q) {
                 ++pos_;
-                return v;
+                return true;
             }
-            if (c == '<') Fail(line_, "символ < в значении атрибута");
+            if (c == '<') return Fail(line_, "символ < в значении атрибута");
             if (c == '&') {
-                v += Entity();
+                if (!Entity(v)) return false;
                 continue;
             }
             v += c;
             Advance();
         }
     }
-    std::string Entity() {
+    // Appends the character an entity or character reference stands for.
+    bool Entity(std::string& v) {
         const std::size_t semi = s_.find(';', pos_);
-        if (semi == std::string_view::npos || semi - pos_ > 10) Fail(line_, "неверная ссылка &…;");
+        if (semi == std::string_view::npos || semi - pos_ > 10) return Fail(line_, "неверная ссылка &…;");
         const std::string_view e = s_.substr(pos_ + 1, semi - pos_ - 1);
         pos_ = semi + 1;
-        if (e == "amp") return "&";
-        if (e == "lt") return "<";
-        if (e == "gt") return ">";
-        if (e == "quot") return "\"";
-        if (e == "apos") return "'";
-        if (e.size() >= 2 && e[0] == '#') {
-            std::uint32_t cp = 0;
-            const bool hex = e[1] == 'x';
-            const std::string_view digits = e.substr(hex ? 2 : 1);
-            if (digits.empty()) Fail(line_, "неверная ссылка на символ");
-            for (char c : digits) {
-                int d = -1;
-                if (c >= '0' && c <= '9') d = c - '0';
-                else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-                if (d < 0) Fail(line_, "неверная ссылка на символ");
-                cp = cp * (hex ? 16 : 10) + d;
-                if (cp > 0x10FFFF) Fail(line_, "неверная ссылка на символ");
-            }
-            if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) Fail(line_, "неверная ссылка на символ");
-            std::string u;
-            if (cp < 0x80) u += static_cast<char>(cp);
-            else if (cp < 0x800) u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-            else if (cp < 0x10000)
-                u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                      static_cast<char>(0x80 | (cp & 0x3F))};
-            else
-                u += {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                      static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-            return u;
+        if (e == "amp") v += '&';
+        else if (e == "lt") v += '<';
+        else if (e == "gt") v += '>';
+        else if (e == "quot") v += '"';
+        else if (e == "apos") v += '\'';
+        else if (e.size() >= 2 && e[0] == '#') return CharacterReference(e, v);
+        else return Fail(line_, "неизвестная ссылка &" + std::string(e) + ";");
+        return true;
+    }
+    bool CharacterReference(std::string_view e, std::string& u) {
+        std::uint32_t cp = 0;
+        const bool hex = e[1] == 'x';
+        const std::string_view digits = e.substr(hex ? 2 : 1);
+        if (digits.empty()) return Fail(line_, "неверная ссылка на символ");
+        for (char c : digits) {
+            int d = -1;
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            if (d < 0) return Fail(line_, "неверная ссылка на символ");
+            cp = cp * (hex ? 16 : 10) + d;
+            if (cp > 0x10FFFF) return Fail(line_, "неверная ссылка на символ");
         }
-        Fail(line_, "неизвестная ссылка &" + std::string(e) + ";");
+        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return Fail(line_, "неверная ссылка на символ");
+        if (cp < 0x80) u += static_cast<char>(cp);
+        else if (cp < 0x800) u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+        else if (cp < 0x10000)
+            u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                  static_cast<char>(0x80 | (cp & 0x3F))};
+        else
+            u += {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                  static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+        return true;
     }
 
-    static void Element(const std::string& name, const std::map<std::string, std::string>& attrs,
-                        const std::vector<std::string>& open, std::vector<Satellite>& out, int line) {
-        auto need = [&](const char* key) -> const std::string& {
-            const auto it = attrs.find(key);
-            if (it == attrs.end()) Fail(line, "у <" + name + "> нет атрибута " + key);
-            return it->second;
+    // The value of the current element's attribute `key`; none when absent.
+    const std::string* Attribute(std::string_view key) const {
+        for (const auto& [k, v] : attrs_)
+            if (k == key) return &v;
+        return nullptr;
+    }
+
+    bool Element(std::string_view name, const std::vector<std::string_view>& open, std::vector<Satellite>& out,
+                 int line) {
+        // The attributes an element needs: false (refused) when one is absent.
+        auto need = [&](const char* key, const std::string*& value) {
+            value = Attribute(key);
+            return value || Fail(line, "у <" + std::string(name) + "> нет атрибута " + key);
         };
+        const std::string* v = nullptr;
         if (name == "sat") {
-            if (open.size() != 1) Fail(line, "<sat> не внутри <satellites>");
-            const std::optional<std::int64_t> pos = Integer(need("position"), 1800);
-            if (!pos) Fail(line, "неверная позиция спутника");
+            if (open.size() != 1) return Fail(line, "<sat> не внутри <satellites>");
+            if (!need("position", v)) return false;
+            const std::optional<std::int64_t> pos = Integer(*v, 1800);
+            if (!pos) return Fail(line, "неверная позиция спутника");
+            if (!need("name", v)) return false;
             Satellite s;
             s.longitude = static_cast<double>(*pos) / 10.0;
             s.position = PositionText(s.longitude);
-            s.name = need("name");
+            s.name = *v;
             out.push_back(std::move(s));
         } else if (name == "transponder") {
-            if (open.size() != 2 || open.back() != "sat") Fail(line, "<transponder> не внутри <sat>");
-            const std::optional<std::int64_t> f = Integer(need("frequency"), kMaxKHz);
-            if (!f || *f <= 0) Fail(line, "неверная частота");
-            const std::optional<std::int64_t> sr = Integer(need("symbol_rate"), kMaxSymbolRate);
-            if (!sr || *sr <= 0) Fail(line, "неверная символьная скорость");
-            const std::optional<std::int64_t> pol = Integer(need("polarization"), 3);
-            if (!pol || *pol < 0) Fail(line, "неверная поляризация");
+            if (open.size() != 2 || open.back() != "sat") return Fail(line, "<transponder> не внутри <sat>");
+            if (!need("frequency", v)) return false;
+            const std::optional<std::int64_t> f = Integer(*v, kMaxKHz);
+            if (!f || *f <= 0) return Fail(line, "неверная частота");
+            if (!need("symbol_rate", v)) return false;
+            const std::optional<std::int64_t> sr = Integer(*v, kMaxSymbolRate);
+            if (!sr || *sr <= 0) return Fail(line, "неверная символьная скорость");
+            if (!need("polarization", v)) return false;
+            const std::optional<std::int64_t> pol = Integer(*v, 3);
+            if (!pol || *pol < 0) return Fail(line, "неверная поляризация");
             Transponder t;
             t.frequency = static_cast<double>(*f) / 1000.0;
             t.symbolRate = static_cast<double>(*sr) / 1e6;
@@ -435,15 +490,20 @@ private:
             if (t.frequency < 6000) sat.cBand = true;
             sat.transponders.push_back(t);
         }
+        return true;
     }
 
     std::string_view s_;
     std::size_t pos_ = 0;
     int line_ = 1;
+    std::string error_;
+    // The attributes of the element being read, in the text's order (an
+    // element has a handful; kept between elements so as not to allocate).
+    std::vector<std::pair<std::string_view, std::string>> attrs_;
 };
 
 }  // namespace
 
-std::vector<Satellite> ParseSatellitesXml(std::string_view text) { return XmlReader(text).Read(); }
+Plans<Satellite> ParseSatellitesXml(std::string_view text) { return XmlReader(text).Read(); }
 
 }  // namespace sky

@@ -6,19 +6,12 @@
 // with a message that says where and why. Texts are UTF-8.
 #pragma once
 
-#include <stdexcept>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sky {
-
-// A text that is not a plan: the message says where (line) and why.
-class FormatError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 enum class Polarisation { H, V, L, R };
 // H and L share the meter's "H / L" switch position, V and R the other.
@@ -41,13 +34,23 @@ struct Satellite {
     std::vector<Transponder> transponders;  // in ascending frequency
 };
 
+// What a reader makes of a text: its plans (never none), or for a text it
+// refuses no plans and the message that says where (line) and why. A refusal
+// is an answer, not a fault, so the readers do not throw.
+template <class T>
+struct Plans {
+    std::vector<T> plans;
+    std::string error;  // empty when the text was taken
+    explicit operator bool() const { return error.empty(); }
+};
+
 // ---- DVBv5 scan files ----
 
 // The channels of one DVBv5 scan file for satellites: "[name]" sections of
 // "KEY = VALUE" lines, '#' comments. Each section needs FREQUENCY (kHz),
 // SYMBOL_RATE (sym/s) and POLARIZATION (HORIZONTAL, VERTICAL, LEFT, RIGHT);
-// other keys are accepted and ignored. Throws FormatError.
-std::vector<Transponder> ParseScanFile(std::string_view text);
+// other keys are accepted and ignored.
+Plans<Transponder> ParseScanFile(std::string_view text);
 
 // What a scan file's name tells: "Hotbird-13.0E", "AMC9_C-83.0W",
 // "Eutelsat5_5.0W". No value for a name without a position at its end.
@@ -87,7 +90,7 @@ std::string ScanFolder(const std::string& programFolder);
 // each holding <transponder frequency="" symbol_rate="" polarization=""/>
 // (frequency in kHz, symbol rate in sym/s, polarisation 0 H, 1 V, 2 L, 3 R).
 // Comments, the XML declaration and other attributes are accepted; anything
-// that is not well-formed for this subset is refused. Throws FormatError.
-std::vector<Satellite> ParseSatellitesXml(std::string_view text);
+// that is not well-formed for this subset is refused.
+Plans<Satellite> ParseSatellitesXml(std::string_view text);
 
 }  // namespace sky
