@@ -104,13 +104,14 @@ void CheckGathered(const SettingsBlock& before, const SettingsBlock& after, cons
     Check(after[kTailPadAt] == before[kTailPadAt], "the gather touched the pad byte");
     Check((after[kLatTenthsAt] & 0x0F) == 0 && (after[kLonTenthsAt] & 0x0F) == 0, "tenths with a low nibble");
     for (int e = 0; e < kEntryCount; ++e) {
-        const TransponderEntry entry = GetEntry(after, e);
+        const std::size_t at = EntryOffset(e);
         if (IsEmptyRow(from.rows[e])) {
-            Check(entry == TransponderEntry{}, "an empty row left bytes in its entry");
+            Check(std::all_of(after.begin() + at, after.begin() + at + kEntrySize, [](std::uint8_t v) { return v == 0; }),
+                  "an empty row left bytes in its entry");
             continue;
         }
-        Check(entry.entryPad == 0, "entry pad not zero");
-        Check(ValidMotorWord(entry.motorPosition), "motor position outside its encoding");
+        Check(after[at + kEntryPadAt] == 0, "entry pad not zero");
+        Check(ValidMotorWord(GetU16(after, at + kMotorPositionAt)), "motor position outside its encoding");
     }
     if (from.batteryIndex < 0)
         Check(after[kBatteryCodeAt] == before[kBatteryCodeAt], "battery code written with no type selected");
@@ -119,10 +120,9 @@ void CheckGathered(const SettingsBlock& before, const SettingsBlock& after, cons
 // Gathers `t` into `block`; false when the gather failed (checked message).
 bool Gather(const EditorTexts& t, SettingsBlock& block) {
     const SettingsBlock before = block;
-    try {
-        GatherSettings(t, block);
-    } catch (const common::UserError& e) {
-        CheckFailure(e.what(), t);
+    std::string error;
+    if (!GatherSettings(t, block, error)) {
+        CheckFailure(error, t);
         return false;
     }
     CheckGathered(before, block, t);
@@ -192,7 +192,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool plainSite = (opened[kLatTenthsAt] >> 4) < 10 && (opened[kLonTenthsAt] >> 4) < 10;
         const EditorTexts shown = ApplySettings(buffer);
         CheckReapplies(shown, texts, plainSite);
-        CheckStable(buffer, shown);
+        // The gather reads only the texts (and the bytes it keeps), so texts
+        // that came back whole gather to the same block again; only a site
+        // rounded on the way needs the second round.
+        if (!plainSite) CheckStable(buffer, shown);
     } else {
         // Applied texts always convert; only a name cut short by a zero byte fails.
         Check(HasShortName(texts), "applied texts failed to gather");

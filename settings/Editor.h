@@ -65,6 +65,9 @@ bool IsEmptyRow(const RowTexts& row);
 // - "Range check error" for a coordinate whose whole degrees do not fit the
 //   byte (below 0 or above 255), after the whole table.
 void GatherSettings(const EditorTexts& texts, SettingsBlock& block);
+// The same gather with its failure as an answer: false, and the message in
+// `error`, where the one above throws (bytes already put in stay as well).
+bool GatherSettings(const EditorTexts& texts, SettingsBlock& block, std::string& error);
 
 // Sets each entry's MotorPosition from its satellite's orbital position and
 // the site; an entry without a position (an empty entry, or a name without
