@@ -64,6 +64,7 @@ int ToInt(long value) { return static_cast<int>(std::clamp<long>(value, INT_MIN,
 }  // namespace
 
 int ReadHexField(HexInput& in, int n) {
+    if (n <= 0) return 0;
     // Fields are two or four characters; a longer one is read in full but
     // only its first characters can count (the rest would be digits past
     // what any field holds).
@@ -74,19 +75,16 @@ int ReadHexField(HexInput& in, int n) {
         in.Read(longer.data(), n);
         return ToInt(ParseHex(longer));
     }
-    in.Read(buffer, n);
-    int value = 0;
-    bool digits = true;
-    for (int i = 0; i < n; ++i) {
-        // Seven digits at most, which an int holds.
-        const int d = HexDigit(buffer[i]);
-        digits = digits && d >= 0 && i < 7;
-        if (digits) value = value * 16 + d;
+    const char* text = in.Take(buffer, n);
+    // Plain digits (all a well-formed file has), seven at most, which an int
+    // holds, are the value as they stand; anything else is converted as
+    // strtol would.
+    if (n <= 7) {
+        int value = 0, i = 0;
+        for (int d; i < n && (d = HexDigit(text[i])) >= 0; ++i) value = value * 16 + d;
+        if (i == n) return value;
     }
-    // Plain digits (all a well-formed file has, and no field at all) are the
-    // value as they stand; anything else is converted as strtol would.
-    if (digits) return value;
-    return ToInt(ParseHex(std::string_view(buffer, static_cast<std::size_t>(n))));
+    return ToInt(ParseHex(std::string_view(text, static_cast<std::size_t>(n))));
 }
 
 int ReadHexField(std::FILE* file, int n) {

@@ -74,6 +74,18 @@ public:
             atEnd_ = true;
         }
     }
+    // The next n (> 0) characters as Read gives them: where the content in
+    // memory holds them all, in place, without a copy; otherwise read into
+    // `room`, which holds n.
+    const char* Take(char* room, int n) {
+        if (!file_ && size_ - pos_ >= static_cast<std::size_t>(n)) {
+            const char* at = reinterpret_cast<const char*>(data_ + pos_);
+            pos_ += static_cast<std::size_t>(n);
+            return at;
+        }
+        Read(room, n);
+        return room;
+    }
     // Reads up to and including the next character c; EOF (at the end) when
     // none follows.
     int SkipTo(int c) {
