@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #ifdef _WIN32
 #include <io.h>
@@ -198,19 +200,29 @@ std::string Encoder::Take() {
 
 Recording ReadRecording(const std::uint8_t* data, std::size_t size) {
     Recording r;
-    auto problem = [&r](std::size_t offset, std::string text) { r.problems.push_back({offset, std::move(text)}); };
+    // A problem's text is put together in one allocation: a damaged file
+    // can have one for every few bytes.
+    auto problem = [&r](std::size_t offset, std::initializer_list<std::string_view> parts) {
+        std::size_t length = 0;
+        for (std::string_view part : parts) length += part.size();
+        std::string text;
+        text.reserve(length);
+        for (std::string_view part : parts) text += part;
+        if (r.problems.empty()) r.problems.reserve(4);
+        r.problems.push_back({offset, std::move(text)});
+    };
     if (size < kHeaderSize || std::memcmp(data, kMagic, sizeof kMagic) != 0) {
-        problem(0, "Это не запись панорамы Velkarn3");
+        problem(0, {"Это не запись панорамы Velkarn3"});
         return r;
     }
     if (Crc32(data, 20) != Get32(data + 20)) {
-        problem(0, "Заголовок записи повреждён");
+        problem(0, {"Заголовок записи повреждён"});
         return r;
     }
     r.version = static_cast<std::uint16_t>(data[8] | (data[9] << 8));
     const std::size_t headerSize = static_cast<std::size_t>(data[10] | (data[11] << 8));
     if (r.version != kFormatVersion || headerSize != kHeaderSize) {
-        problem(0, "Версия записи " + std::to_string(r.version) + " не поддерживается");
+        problem(0, {"Версия записи ", std::to_string(r.version), " не поддерживается"});
         return r;
     }
     r.valid = true;
@@ -238,12 +250,12 @@ Recording ReadRecording(const std::uint8_t* data, std::size_t size) {
             if (next == size && n != 0 && size - at < n) {
                 // Cut short with no good record in the bytes left: the end of
                 // the last write before the program stopped.
-                problem(at, "Запись обрывается на байте " + std::to_string(at) + ": последние " +
-                                std::to_string(size - at) + " байт не прочитаны");
+                problem(at, {"Запись обрывается на байте ", std::to_string(at), ": последние ", std::to_string(size - at),
+                             " байт не прочитаны"});
                 break;
             }
-            problem(at, "Повреждены байты " + std::to_string(at) + ".." + std::to_string(next - 1) + " (" +
-                            std::to_string(next - at) + " байт пропущено)");
+            problem(at, {"Повреждены байты ", std::to_string(at), "..", std::to_string(next - 1), " (",
+                         std::to_string(next - at), " байт пропущено)"});
             at = next;
             continue;
         }
@@ -256,10 +268,10 @@ Recording ReadRecording(const std::uint8_t* data, std::size_t size) {
             if (haveMeaning)
                 r.changes.push_back({time, meaning, r.sweeps.size()});
             else
-                problem(at, "Параметры развёртки на байте " + std::to_string(at) +
-                                " вне допустимых значений: развёртки с ними пропущены");
+                problem(at, {"Параметры развёртки на байте ", std::to_string(at),
+                             " вне допустимых значений: развёртки с ними пропущены"});
         } else if (!haveMeaning) {
-            problem(at, "Развёртка на байте " + std::to_string(at) + " без параметров пропущена");
+            problem(at, {"Развёртка на байте ", std::to_string(at), " без параметров пропущена"});
         } else {
             Sweep& s = r.sweeps.emplace_back();
             s.timeMs = time;
