@@ -61,11 +61,7 @@ void SortPlan(std::vector<Transponder>& t) {
 Plans<Transponder> ParseScanFile(std::string_view text) {
     Plans<Transponder> result;
     std::vector<Transponder>& out = result.plans;
-    auto refuse = [&result](int line, std::string_view why) {
-        result.plans.clear();
-        result.error = AtLine(line, why);
-        return std::move(result);
-    };
+    auto refuse = [](int line, std::string_view why) { return Plans<Transponder>{{}, AtLine(line, why)}; };
     struct Section {
         int line = 0;
         std::optional<std::int64_t> frequency, rate;
@@ -262,10 +258,7 @@ public:
 
     Plans<Satellite> Read() {
         Plans<Satellite> result;
-        if (!ReadAll(result.plans)) {
-            result.plans.clear();
-            result.error = std::move(error_);
-        }
+        if (!ReadAll(result.plans)) return {{}, std::move(error_)};
         return result;
     }
 
