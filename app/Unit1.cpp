@@ -12,6 +12,7 @@
 #include "toolkit/StringGrid.h"
 #include "toolkit/ToggleButton.h"
 
+#include <QAnyStringView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QUtf8StringView>
 
 #include <cstdlib>
 
@@ -46,6 +48,13 @@ void SetCaption(QLabel* label, const QString& text) {
     if (label->text() == text) return;
     label->setText(text);
     label->adjustSize();
+}
+
+// A caption in UTF-8 is compared as it stands and converted only when it
+// differs: the tick sets three of them, nearly always to what they show.
+void SetCaption(QLabel* label, const std::string& utf8) {
+    if (QAnyStringView::equal(label->text(), QUtf8StringView(utf8))) return;
+    SetCaption(label, QString::fromStdString(utf8));
 }
 
 QScrollBar* MakeScrollBar(Qt::Orientation o, QRect place, int min, int max, int pos, QWidget* parent) {
@@ -305,7 +314,7 @@ void TForm1::StartUp() {
     const char* headers[] = {" Название", " Частота", " Пол.", " Скорость", " Вход"};
     for (int c = 0; c < 5; ++c) StringGrid1->setCell(c, 0, QString::fromUtf8(headers[c]));
     PanoStep = static_cast<std::uint32_t>(TrackBarStep->value());
-    SetCaption(LabelStep, U(panorama::StepLabel(PanoStep)));
+    SetCaption(LabelStep, panorama::StepLabel(PanoStep));
     SetCaption(Label10, QStringLiteral("dBuV"));
     SetLevelAxis();
     RadioGroupDiap->setItemIndex(0);   // runs RadioGroupDiapClick
@@ -338,9 +347,9 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
         panorama::ComputeLevelScale(ScrollBar_Opor->value(), ScrollBar_Koef->value(), RadioGroupEdin->itemIndex());
     PanoOpor = scale.opor;
     PanoKoef = scale.koef;
-    SetCaption(LabelOpor, U(scale.oporLabel));
-    SetCaption(LabelKoef, U(scale.koefLabel));
-    SetCaption(Label10, U(scale.unitLabel));
+    SetCaption(LabelOpor, scale.oporLabel);
+    SetCaption(LabelKoef, scale.koefLabel);
+    SetCaption(Label10, scale.unitLabel);
 
     const bool panoramaOn = SpeedButton1->isChecked();
     device::LinkState link{};
@@ -401,7 +410,7 @@ void TForm1::TrackBarStepChange(QObject*) {
     PanoStep = static_cast<std::uint32_t>(TrackBarStep->value());
     ScrollBar3->setSingleStep(static_cast<int>(PanoStep));
     ScrollBar3->setPageStep(static_cast<int>(PanoStep));
-    SetCaption(LabelStep, U(panorama::StepLabel(PanoStep)));
+    SetCaption(LabelStep, panorama::StepLabel(PanoStep));
     // The new maximum is never below the current minimum: no floor first.
     BottomAxis->setMaximum(FrequencyAxisMaximum());
     BottomAxis->setMinimum(StartPanoFrec);
@@ -459,7 +468,7 @@ void TForm1::Chart1MouseMove(QObject*, Qt::KeyboardModifiers, int X, int Y) {
     in.shift = PanoShift;
     in.startFrec = StartPanoFrec;
     in.polIndex = RadioGroupPol->itemIndex();
-    SetCaption(Label9, U(panorama::ReadoutText(in)));
+    SetCaption(Label9, panorama::ReadoutText(in));
 }
 
 // ---- The "TEST" marker ----

@@ -5,7 +5,9 @@
 #include "device/UsbLink.h"
 #include "toolkit/Chart.h"
 
+#include <QAnyStringView>
 #include <QLabel>
+#include <QUtf8StringView>
 
 namespace {
 // The corner right above the plot, clear of the title and the read-out.
@@ -15,14 +17,15 @@ constexpr int kStateTop = 8;
 
 // The label comes with the first tick, which is the first to know.
 void TForm1::ShowMeterState(device::LinkState state) {
-    const QString text = QString::fromUtf8(device::StateText(state));
-    if (LabelState && LabelState->text() == text) return;
+    const char* text = device::StateText(state);
+    // Compared as it stands: every tick comes here, nearly always unchanged.
+    if (LabelState && QAnyStringView::equal(LabelState->text(), QUtf8StringView(text))) return;
     if (!LabelState) {
         LabelState = new QLabel(Chart1);
         LabelState->setStyleSheet(QStringLiteral("QLabel { color: rgb(160, 160, 160); font-weight: normal; }"));
         LabelState->setAccessibleDescription(QStringLiteral("Состояние прибора"));
     }
-    LabelState->setText(text);
+    LabelState->setText(QString::fromUtf8(text));
     LabelState->setToolTip(QString::fromUtf8(device::StateHint(state)));
     LabelState->adjustSize();
     LabelState->move(kStateRight - LabelState->width(), kStateTop);
