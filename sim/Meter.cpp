@@ -176,13 +176,22 @@ std::shared_ptr<const Sky> LoadSky(const std::string& folder, const std::string&
     auto result = std::make_shared<Sky>();
     result->lnbDrift = lnbDrift;
     bool found = false;
-    for (sky::Satellite& s : catalogue.satellites) {
+    for (const sky::Satellite& s : catalogue.satellites) {
         if (s.cBand) continue;
         if (s.position == position) {
             found = true;
             result->aim = s.longitude;
         }
-        result->satellites.push_back(std::move(s));
+        Sky::Position& p = result->positions.emplace_back();
+        p.longitude = s.longitude;
+        p.carriers.reserve(s.transponders.size());
+        for (const sky::Transponder& t : s.transponders) {
+            // Its height, 6..20 dB, fixed by its frequency.
+            const auto h = static_cast<std::uint32_t>(t.frequency * 1000) * 2654435761u;
+            const double height = 6 + (h >> 20) % 15;
+            p.carriers.push_back({t.frequency, t.Width() / 2, std::pow(10.0, height / 10),
+                                  sky::OnHorizontalSwitch(t.polarisation)});
+        }
     }
     if (!found) return nullptr;
     return result;
@@ -204,20 +213,18 @@ void SkySweep(const Sky& sky, double pointing, std::uint16_t value, std::uint16_
     // Linear power above the floor per sample, summed over the satellites in view.
     double excess[128] = {};
     const double aim = sky.aim + pointing;
-    for (const sky::Satellite& sat : sky.satellites) {
+    for (const Sky::Position& sat : sky.positions) {
         // Off the beam: 12 (off / beamwidth)^2 dB, with a half-power beamwidth of 1.8 degrees.
         const double off = sat.longitude - aim;
         const double loss = 12 * (off / 1.8) * (off / 1.8);
         if (loss > 30) continue;
-        for (const sky::Transponder& t : sat.transponders) {
-            if (sky::OnHorizontalSwitch(t.polarisation) != horizontal) continue;
+        const double weakened = std::pow(10.0, -loss / 10);
+        for (const Sky::Carrier& t : sat.carriers) {
+            if (t.horizontal != horizontal) continue;
             const double centre = t.frequency - lo;  // IF
-            const double half = t.Width() / 2;
+            const double half = t.half;
             if (centre + 3 * half < shift || centre - 3 * half > shift + 127.0 * step) continue;
-            // Its height, 6..20 dB, fixed by its frequency.
-            const auto h = static_cast<std::uint32_t>(t.frequency * 1000) * 2654435761u;
-            const double height = 6 + (h >> 20) % 15 - loss;
-            const double peak = std::pow(10.0, height / 10);
+            const double peak = t.peak * weakened;
             // Sample i stands for the IF the chart places it at: the start
             // plus (i - 1) steps. Only the samples within three half-widths
             // of the centre: beyond them a transponder adds less than
@@ -236,7 +243,7 @@ void SkySweep(const Sky& sky, double pointing, std::uint16_t value, std::uint16_
         const int f = shift + (i - 1) * step;
         // The floor falls by about 4 dB across the IF band, as a cable's loss grows.
         double db = 118 * koef + (amp ? 9 : 0) - (att ? 20 : 0) - (f - 950) / 300.0;
-        db += 10 * std::log10(1 + excess[i]);
+        if (excess[i] > 0) db += 10 * std::log10(1 + excess[i]);
         double n = 0;
         for (int k = 0; k < 4; ++k) {
             rng = rng * 1103515245u + 12345u;

@@ -87,7 +87,18 @@ double SwingSecondSignal(std::uint32_t sweep);
 // 20 dB over a floor that tilts with frequency, weakened by how far the
 // position lies off the dish's beam.
 struct Sky {
-    std::vector<sky::Satellite> satellites;  // Ku-band plans
+    // A transponder as a sweep draws it, worked out once when the sky loads.
+    struct Carrier {
+        double frequency = 0;     // MHz
+        double half = 0;          // half its width, MHz
+        double peak = 0;          // linear power over the floor, right on the beam
+        bool horizontal = false;  // on the horizontal (18 V) switch
+    };
+    struct Position {
+        double longitude = 0;     // east positive
+        std::vector<Carrier> carriers;
+    };
+    std::vector<Position> positions;  // the Ku-band plans
     double aim = 0;        // longitude the dish points at when not swung, east positive
     double lnbDrift = 0;   // MHz the LNB's oscillator lies above its nominal value
 };
