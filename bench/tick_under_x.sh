@@ -12,7 +12,10 @@
 # Given several build folders, it runs one program of each side by side,
 # each on an X server of its own, and measures them in the same windows:
 # on a virtual machine whose speed drifts from one minute to the next, only
-# figures taken together compare.
+# figures taken together compare. Beside them runs the first build's
+# bench_repaint when it is built (make bench): a bare Qt window that repaints
+# the plot's whole rectangle every 25 ms and does nothing else, the floor
+# that Qt and the X server set on this machine in these same windows.
 # Usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]
 # Environment: TICK_SECONDS (12), TICK_WINDOWS (3).
 set -euo pipefail
@@ -32,7 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-builds=() displays=() apps=() wins=()
+builds=() displays=() apps=() wins=() names=()
 for b in "$@"; do
   build="$(cd "$b" && pwd)"
   n=${#builds[@]}
@@ -48,8 +51,24 @@ for b in "$@"; do
   apps+=($!)
   w=$(DISPLAY=$display timeout 60 xdotool search --sync --onlyvisible --name '^Velkarn3 Pano 01$' | head -1)
   [ -n "$w" ] || { echo "tick_under_x: the window of $build did not come up" >&2; cat "$work/program$n.log" >&2; exit 1; }
-  builds+=("$build") displays+=("$display") wins+=("$w")
+  builds+=("$build") displays+=("$display") wins+=("$w") names+=("$build")
 done
+floor="${builds[0]}/bench/bench_repaint"
+if [ -x "$floor" ]; then
+  display=:$((90 + RANDOM % 100 + 200 * ${#builds[@]}))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb-floor.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  mkdir -m 700 "$work/xdg-floor"
+  DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg-floor" "$floor" 0 >"$work/floor.log" 2>&1 &
+  pids+=($!)
+  apps+=($!)
+  names+=("bare Qt repaint of the plot (bench_repaint)")
+  DISPLAY=$display timeout 60 xdotool search --sync --onlyvisible --name '^Velkarn3 repaint floor$' >/dev/null ||
+    { echo "tick_under_x: the window of $floor did not come up" >&2; cat "$work/floor.log" >&2; exit 1; }
+else
+  echo "tick_under_x: $floor is not built (make bench builds it): no floor measured beside the program"
+fi
 sleep 2
 
 # CPU nanoseconds of every thread the program has now.
@@ -70,12 +89,12 @@ measure() {
     for n in "${!apps[@]}"; do
       # CPU time per 25 ms of wall time: per tick at the timer's rate.
       us=$(( ($(cpu_ns "${apps[$n]}") - c0[n]) * 25000 / (t1 - t0) ))
-      echo "  ${builds[$n]}: $what: window $i: $us µs a tick"
+      echo "  ${names[$n]}: $what: window $i: $us µs a tick"
       if [ -z "${best[$n]:-}" ] || [ "$us" -lt "${best[$n]}" ]; then best[$n]=$us; fi
     done
   done
   for n in "${!apps[@]}"; do
-    echo "${builds[$n]}: $what: best ${best[$n]} µs of CPU a tick ($windows windows of $seconds s)"
+    echo "${names[$n]}: $what: best ${best[$n]} µs of CPU a tick ($windows windows of $seconds s)"
   done
 }
 
