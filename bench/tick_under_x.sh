@@ -13,9 +13,10 @@
 # each on an X server of its own, and measures them in the same windows:
 # on a virtual machine whose speed drifts from one minute to the next, only
 # figures taken together compare. Beside them runs the first build's
-# bench_repaint when it is built (make bench): a bare Qt window that repaints
-# the plot's whole rectangle every 25 ms and does nothing else, the floor
-# that Qt and the X server set on this machine in these same windows.
+# bench_repaint when it is built (make bench): a bare Qt window that moves a
+# line over the plot every 25 ms and repaints its band, and does nothing
+# else: the floor that Qt and the X server set on this machine in these same
+# windows.
 # Usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]
 # Environment: TICK_SECONDS (12), TICK_WINDOWS (3).
 set -euo pipefail
@@ -63,7 +64,7 @@ if [ -x "$floor" ]; then
   DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg-floor" "$floor" 0 >"$work/floor.log" 2>&1 &
   pids+=($!)
   apps+=($!)
-  names+=("bare Qt repaint of the plot (bench_repaint)")
+  names+=("floor, a bare Qt repaint of a line's band (bench_repaint)")
   DISPLAY=$display timeout 60 xdotool search --sync --onlyvisible --name '^Velkarn3 repaint floor$' >/dev/null ||
     { echo "tick_under_x: the window of $floor did not come up" >&2; cat "$work/floor.log" >&2; exit 1; }
 else
