@@ -110,6 +110,17 @@ int LoadHexFile(const std::string& path, Image& image, std::int32_t& start, std:
 void LoadHex(HexInput& in, Image& image, std::int32_t& start, std::int32_t& end, common::UserPrompt& prompt,
              LoadReport* report) {
     LoadReport found;
+    // The end of a record: its checksum field read, whether it ran into the
+    // end of the file, whether all its bytes add up.
+    const auto finish = [&](int sum, int base) {
+        sum += ReadHexField(in, 2);
+        // A field that asked for a character past the end: the record is incomplete.
+        if (in.AtEnd()) found.cutShort = true;
+        if ((sum & 0xFF) != 0) {
+            ++found.checksumWarnings;
+            prompt.Message("Warning: Checksum error between address " + std::to_string(base));
+        }
+    };
 
     while (SkipToRecordStart(in) == ':') {
         const int length = ReadHexField(in, 2);
@@ -117,6 +128,29 @@ void LoadHex(HexInput& in, Image& image, std::int32_t& start, std::int32_t& end,
         const int type = ReadHexField(in, 2);
         const int base = address;
         int sum = length + (address >> 8) + address + type;
+
+        // Extended segment (02) and linear (04) address: two bytes that
+        // shift every later data address, by the segment times 16 or by the
+        // value times 65,536. Many tools write a zero base first in every
+        // file, which changes nothing. Tools write any other base only for
+        // data above 64 KiB, past the meter's 16-bit addresses: the file is
+        // made for a bigger chip, and loaded here its code would land in the
+        // wrong place. The record is checked as a data record is: another
+        // length than two bytes is a bad record, a wrong sum a warning.
+        if (type == 2 || type == 4) {
+            if (length != 2) {
+                found.badRecord = true;
+                break;
+            }
+            const int high = ReadHexField(in, 2);
+            const int low = ReadHexField(in, 2);
+            finish(sum + high + low, base);
+            if (high != 0 || low != 0) {
+                found.foreignBase = true;
+                break;
+            }
+            continue;
+        }
         if (type != 0) continue;  // the next search for ':' passes over the rest
 
         // A sign in a field can make it negative; such a record has no place
@@ -131,14 +165,7 @@ void LoadHex(HexInput& in, Image& image, std::int32_t& start, std::int32_t& end,
             sum += value;
             ++address;
         }
-        sum += ReadHexField(in, 2);
-        // A field that asked for a character past the end: the record is incomplete.
-        if (in.AtEnd()) found.cutShort = true;
-
-        if ((sum & 0xFF) != 0) {
-            ++found.checksumWarnings;
-            prompt.Message("Warning: Checksum error between address " + std::to_string(base));
-        }
+        finish(sum, base);
         if (start > base) start = base;
         if (end < address) end = address;
     }

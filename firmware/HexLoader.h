@@ -35,9 +35,12 @@ struct LoadReport {
                                // outside the image: loading stopped there
     bool cutShort = false;     // a data record was cut short by the end of the file
     bool readError = false;    // reading failed before the end of the file
+    bool foreignBase = false;  // an extended address record (type 02 or 04) set a base other than
+                               // zero: the data belongs above 64 KiB, in a bigger chip than the
+                               // meter's; loading stopped there
 
-    // The file must not be flashed: it is damaged or incomplete.
-    bool Refused() const { return badRecord || cutShort || readError || checksumWarnings > 0; }
+    // The file must not be flashed: it is damaged, incomplete or made for another device.
+    bool Refused() const { return badRecord || cutShort || readError || foreignBase || checksumWarnings > 0; }
 };
 
 // The characters of a HEX file one at a time, from an open file or from its
@@ -129,10 +132,14 @@ int ReadHexField(HexInput& in, int n);
 int ReadHexField(std::FILE* file, int n);
 
 // Loads the data records (type 00) of the file at path into image, lowering
-// start and raising end to cover them; every other record type is skipped
-// right after its type field, and reading goes on to the physical end of the
-// file. A record whose checksum is wrong is stored all the same, after a
-// "Warning: Checksum error between address <base address>" box.
+// start and raising end to cover them, and reads to the physical end of the
+// file. The extended segment and linear address records (types 02 and 04)
+// are read and checked like data records: with a zero base they change
+// nothing; a base other than zero stops the load (foreignBase), and one of
+// another length than two bytes is a bad record. Every other record type is
+// skipped right after its type field. A record whose checksum is wrong is
+// kept all the same, after a "Warning: Checksum error between address <base
+// address>" box.
 // path is UTF-8 and the file is read byte for byte (binary mode).
 // Returns 1 ("error opening" shown) when the file cannot be opened (a folder
 // included), otherwise 0;

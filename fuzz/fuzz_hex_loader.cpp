@@ -128,7 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(a.start == b.start && a.end == b.end, "the range depends on the image's fill");
     Check(a.report.checksumWarnings == b.report.checksumWarnings && a.report.badRecord == b.report.badRecord &&
-              a.report.cutShort == b.report.cutShort && a.report.readError == b.report.readError,
+              a.report.cutShort == b.report.cutShort && a.report.readError == b.report.readError &&
+              a.report.foreignBase == b.report.foreignBase,
           "the report depends on the image's fill");
     Check(a.prompt.messages == a.report.checksumWarnings, "one message for each checksum warning");
 

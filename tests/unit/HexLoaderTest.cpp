@@ -69,7 +69,7 @@ protected:
         firmware::LoadHex(in, *memory, memStart, memEnd, memPrompt, &memReport);
         EXPECT_TRUE(*memory == image && memStart == start && memEnd == end && memPrompt.messages == prompt.messages &&
                     memReport.checksumWarnings == report.checksumWarnings && memReport.badRecord == report.badRecord &&
-                    memReport.cutShort == report.cutShort)
+                    memReport.cutShort == report.cutShort && memReport.foreignBase == report.foreignBase)
             << "from memory, not as from the file";
         return result;
     }
@@ -153,10 +153,11 @@ TEST_F(HexLoaderTest, EmptyAndTruncatedTestFiles) {
 }
 
 TEST_F(HexLoaderTest, RecordTypesOrderAndOverlap) {
-    // Extended address records do not move later data; an end-of-file record
-    // does not stop reading; a later record overwrites an earlier one.
-    EXPECT_EQ(Load(Record(0, 0x0000, {1, 2, 3, 4}) + Record(4, 0, {0x00, 0x01}) + Record(0, 0x0002, {9, 9}) +
-                   Record(1, 0, {}) + Record(2, 0, {0x10, 0x00}) + Record(0, 0x0100, {7}) +
+    // Extended address records with a zero base do not move later data; an
+    // end-of-file record does not stop reading; a later record overwrites an
+    // earlier one.
+    EXPECT_EQ(Load(Record(0, 0x0000, {1, 2, 3, 4}) + Record(4, 0, {0x00, 0x00}) + Record(0, 0x0002, {9, 9}) +
+                   Record(1, 0, {}) + Record(2, 0, {0x00, 0x00}) + Record(0, 0x0100, {7}) +
                    Record(3, 0, {0, 0, 1, 2}) + Record(5, 0, {0, 0, 1, 2})),
               0);
     EXPECT_TRUE(prompt.messages.empty());
@@ -169,15 +170,49 @@ TEST_F(HexLoaderTest, RecordTypesOrderAndOverlap) {
     EXPECT_EQ(image[0x10000], 0xFF);
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, 0x101);
+    EXPECT_FALSE(report.Refused());
 
     // A skipped record's data and checksum are never looked at.
     firmware::ResetImage(image, start, end);
-    EXPECT_EQ(Load(":02000004ZZZZ00\n:01002000558A\n:0F000001\n"), 0);
+    EXPECT_EQ(Load(":02000005ZZZZ00\n:01002000558A\n:0F000001\n"), 0);
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_EQ(image[0x20], 0x55);
     EXPECT_EQ(start, 0x20);
     EXPECT_EQ(end, 0x21);
     EXPECT_FALSE(report.Refused());
+}
+
+TEST_F(HexLoaderTest, ExtendedAddressesOtherThanZeroOrDamagedRefuseTheFile) {
+    // A base above 64 KiB, by segment (02) or linear address (04): what came
+    // before stays, nothing after it is loaded, no box of the loader's own.
+    const std::string bases[] = {Record(2, 0, {0x10, 0x00}), Record(4, 0, {0x00, 0x01})};
+    for (const std::string& base : bases) {
+        SCOPED_TRACE(base);
+        firmware::ResetImage(image, start, end);
+        EXPECT_EQ(Load(Record(0, 0x0010, {1}) + base + Record(0, 0x0000, {2}) + Record(1, 0, {})), 0);
+        EXPECT_TRUE(prompt.messages.empty());
+        EXPECT_TRUE(report.foreignBase);
+        EXPECT_TRUE(report.Refused());
+        EXPECT_FALSE(report.badRecord || report.cutShort || report.checksumWarnings > 0);
+        EXPECT_EQ(image[0x10], 1);
+        EXPECT_EQ(image[0x00], 0xFF);
+        EXPECT_EQ(start, 0x10);
+        EXPECT_EQ(end, 0x11);
+    }
+
+    // Damaged ones are never taken for a zero base: another length than two
+    // bytes, a wrong sum, the end of the file inside the record.
+    firmware::ResetImage(image, start, end);
+    EXPECT_EQ(Load(Record(4, 0, {0, 0, 0, 0}) + Record(0, 0x0000, {2})), 0);
+    EXPECT_TRUE(report.badRecord);
+    EXPECT_EQ(image[0], 0xFF);
+    firmware::ResetImage(image, start, end);
+    EXPECT_EQ(Load(":020000020000FD\n" + Record(0, 0x0000, {2})), 0);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"Warning: Checksum error between address 0"});
+    EXPECT_TRUE(report.Refused());
+    firmware::ResetImage(image, start, end);
+    EXPECT_EQ(Load(Record(0, 0x0000, {2}) + ":0200000400"), 0);
+    EXPECT_TRUE(report.cutShort);
 }
 
 TEST_F(HexLoaderTest, ZeroLengthAndTopOfMemoryRecords) {
@@ -322,7 +357,7 @@ TEST_F(HexLoaderTest, NegativeFieldsRefuseTheFileWithoutWritingOutsideTheImage) 
 
     // Signs in records that are skipped anyway change nothing.
     firmware::ResetImage(image, start, end);
-    EXPECT_EQ(Load(":-2-00004FF\n" + Record(0, 0x0000, {1})), 0);
+    EXPECT_EQ(Load(":-2-00005FF\n" + Record(0, 0x0000, {1})), 0);
     EXPECT_FALSE(report.Refused());
     EXPECT_EQ(end, 1);
 }
