@@ -120,7 +120,12 @@ void UpdateFromFile(const std::string& path, Image& image, std::int32_t& start, 
     ResetImage(image, start, end);
     LoadReport report;
     if (LoadHexFile(path, image, start, end, prompt, &report) != 0) return;
-    // Half a firmware, or one with damaged records, is never flashed.
+    // Half a firmware, one with damaged records, or one made for a chip with
+    // more than 64 KiB is never flashed.
+    if (report.foreignBase) {
+        prompt.Message("Данные файла лежат выше 64 КБ: прошивка для другого прибора");
+        return;
+    }
     if (report.Refused()) {
         prompt.Message("Ошибка в файле прошивки");
         return;

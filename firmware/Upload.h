@@ -30,7 +30,8 @@ int UploadFirmware(const Image& image, std::int32_t start, std::int32_t end,
                    common::UserPrompt& prompt, std::FILE* out = stdout);
 
 // The firmware button once a file is chosen: reset the image and range, load
-// the file, refuse a damaged or empty one, upload the rest.
+// the file, refuse a damaged or empty one or one for a chip with more than
+// 64 KiB, upload the rest.
 void UpdateFromFile(const std::string& path, Image& image, std::int32_t& start, std::int32_t& end,
                     common::UserPrompt& prompt, std::FILE* out = stdout);
 

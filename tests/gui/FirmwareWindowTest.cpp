@@ -1,10 +1,12 @@
 // The firmware button as a user works it: choose a file, read the boxes.
 #include "Fixture.h"
+#include "../unit/TestFiles.h"
 
 #include "firmware/HexLoader.h"
 
 #include <QPushButton>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -60,6 +62,17 @@ TEST_F(FirmwareWindowTest, CancelledOrDamagedFilesLeaveTheMeterAlone) {
     dialogs.fileChoices.push_back(kHexDir + "empty.hex");
     form->Button1->click();
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("No data in input file, exiting.\n")});
+
+    // Made for a chip with more than 64 KiB: its own box, in place of the upload.
+    const auto dir = testfiles::ScratchDir("firmware_window");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "big.hex", std::ios::binary) << ":020000021000EC\n:0100000011EE\n:00000001FF\n";
+    dialogs.messages.clear();
+    dialogs.fileChoices.push_back(QString::fromStdString(testfiles::Utf8(dir / "big.hex")));
+    form->Button1->click();
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Данные файла лежат выше 64 КБ: прошивка для другого прибора")});
 
     EXPECT_TRUE(sim::Log().empty());
     EXPECT_EQ(sim::Calls().open, 0);

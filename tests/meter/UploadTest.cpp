@@ -307,14 +307,16 @@ TEST_F(UploadTest, UpdateFromFileFlashesOnlySoundFiles) {
         kHexDir / "truncated.hex",
         WriteFile(":0100000011EE\n:02-0100011223300\n"),  // negative address
         WriteFile(":020000001122CB\n:00000001FF\n:0"),     // cut short at the end
+        WriteFile(":0100000011EE\n:020000040001F9\n"),    // data above 64 KiB
     };
     const std::vector<std::vector<std::string>> boxes = {
         {"Warning: Checksum error between address 310", "Ошибка в файле прошивки"},
         {"Warning: Checksum error between address 80", "Ошибка в файле прошивки"},
         {"Ошибка в файле прошивки"},
         {"Ошибка в файле прошивки"},
+        {"Данные файла лежат выше 64 КБ: прошивка для другого прибора"},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(cases[i].string());
         Restart(128, 32768);
         Update(cases[i]);
