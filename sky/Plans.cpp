@@ -20,13 +20,6 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// A refusal's message: the line and why.
-std::string AtLine(int line, std::string_view why) {
-    std::string m = "строка " + std::to_string(line) + ": ";
-    m += why;
-    return m;
-}
-
 // A decimal integer of at most `limit`; no value when not one.
 std::optional<std::int64_t> Integer(std::string_view s, std::int64_t limit) {
     bool negative = false;
@@ -55,6 +48,12 @@ void SortPlan(std::vector<Transponder>& t) {
 }
 
 }  // namespace
+
+std::string AtLine(long long line, std::string_view why) {
+    std::string m = "строка " + std::to_string(line) + ": ";
+    m += why;
+    return m;
+}
 
 // ---- DVBv5 ----
 

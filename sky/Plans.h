@@ -83,6 +83,9 @@ void AddToCatalogue(Catalogue& catalogue, const ScanFileName& file, std::vector<
 // (`programFolder`, UTF-8), elsewhere Debian's /usr/share/dvb/dvb-s.
 std::string ScanFolder(const std::string& programFolder);
 
+// A refusal's or a skipped entry's place and reason: "строка 12: <why>".
+std::string AtLine(long long line, std::string_view why);
+
 // ---- Enigma2 satellites.xml ----
 
 // The plans of a satellites.xml text: <satellites> holding <sat name=""
