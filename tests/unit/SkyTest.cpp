@@ -44,8 +44,8 @@ sky::Finding Find(const Levels& l, std::int32_t shift, std::uint32_t step) {
     return f;
 }
 
-std::string Message(std::string_view text, bool xml = false) {
-    const std::string error = xml ? sky::ParseSatellitesXml(text).error : sky::ParseScanFile(text).error;
+std::string Message(std::string_view text) {
+    const std::string error = sky::ParseScanFile(text).error;
     return error.empty() ? "accepted" : error;
 }
 
@@ -108,47 +108,6 @@ TEST(SkyPlans, ScanFilesAreReadTolerantlyAndRefusedWithWhereAndWhy) {
     EXPECT_EQ(sky::ParseScanFileName("Sat-13E")->position, "13.0E");
     for (const char* bad : {"README", "Hotbird-13.0", "-13.0E", "Sat-.5E", "Sat-1.2.3E", "Sat-400.0E"})
         EXPECT_FALSE(sky::ParseScanFileName(bad)) << bad;
-}
-
-TEST(SkyPlans, SatellitesXmlGoodAndBad) {
-    const auto sats = sky::ParseSatellitesXml(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by hand -->\n<satellites>\n"
-        "  <sat name=\"Hot Bird &amp; Co\" flags=\"0\" position=\"130\">\n"
-        "    <transponder frequency=\"12111000\" symbol_rate=\"27500000\" polarization=\"1\" fec_inner=\"3\"/>\n"
-        "    <transponder frequency='10719000' symbol_rate='27500000' polarization='0'/>\n"
-        "  </sat>\n  <sat name=\"Hispasat\" position=\"-300\"><transponder frequency=\"3700000\" "
-        "symbol_rate=\"3000000\" polarization=\"3\"/></sat>\n</satellites>\n").plans;
-    ASSERT_EQ(sats.size(), 2u);
-    EXPECT_EQ(sats[0].name, "Hot Bird & Co");
-    EXPECT_EQ(sats[0].position, "13.0E");
-    ASSERT_EQ(sats[0].transponders.size(), 2u);
-    EXPECT_DOUBLE_EQ(sats[0].transponders[0].frequency, 10719);
-    EXPECT_EQ(sats[0].transponders[1].polarisation, sky::Polarisation::V);
-    EXPECT_EQ(sats[1].position, "30.0W");
-    EXPECT_EQ(sats[1].transponders[0].polarisation, sky::Polarisation::R);
-    EXPECT_TRUE(sats[1].cBand);
-
-    const std::string head = "<satellites><sat name=\"A\" position=\"130\">";
-    const std::string tp = "<transponder frequency=\"11000000\" symbol_rate=\"27500000\" polarization=\"0\"/>";
-    EXPECT_EQ(Message(head + tp + "</sat></satellites>", true), "accepted");
-    EXPECT_EQ(Message(head + tp + "</sat>", true), "строка 1: файл оборван внутри <satellites>");
-    EXPECT_EQ(Message(head + tp + "</satellites></sat>", true),
-              "строка 1: закрывающий тег </satellites> не к месту");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"11000000\" polarization=\"0\"/></sat></satellites>", true),
-              "строка 1: у <transponder> нет атрибута symbol_rate");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"11x\" symbol_rate=\"1\" polarization=\"0\"/></sat></satellites>", true),
-              "строка 1: неверная частота");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"1\" symbol_rate=\"1\" polarization=\"4\"/></sat></satellites>", true),
-              "строка 1: неверная поляризация");
-    EXPECT_EQ(Message("<satellites><sat name=\"A\" position=\"1x\"/></satellites>", true),
-              "строка 1: неверная позиция спутника");
-    EXPECT_EQ(Message("<satellites><sat name=\"A\" position=\"1\" position=\"2\"/></satellites>", true),
-              "строка 1: атрибут position дважды");
-    EXPECT_EQ(Message("<html></html>", true), "строка 1: корневой элемент не <satellites>");
-    EXPECT_EQ(Message("junk", true), "строка 1: текст вне корневого элемента");
-    EXPECT_EQ(Message("<satellites>\n<sat name=\"A&bogus;\" position=\"1\"/></satellites>", true),
-              "строка 2: неизвестная ссылка &bogus;");
-    EXPECT_EQ(Message("<satellites></satellites>", true), "в файле нет ни одного спутника");
 }
 
 // A satellites.xml as the reader hands it over: one element a line.
