@@ -9,7 +9,7 @@ sky::SatelliteList ReadSatellitesXml(std::string_view bytes) {
     // time: it decodes what it is given at once, so that a byte the encoding
     // does not allow is told on its own line rather than on the first.
     QXmlStreamReader xml;
-    // Prefixes are no part of the format: a name with a colon is just a name,
+    // Prefixes mean nothing in these lists: a name with a colon is just a name,
     // and an undeclared prefix no fault.
     xml.setNamespaceProcessing(false);
     std::size_t given = 0;
