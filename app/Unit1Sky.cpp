@@ -1,5 +1,6 @@
 #include "app/Unit1Sky.h"
 
+#include "app/SatellitesXml.h"
 #include "app/Unit1.h"
 #include "app/Unit1Tools.h"
 #include "common/Files.h"
@@ -137,7 +138,7 @@ bool PanoramaSky::LoadSatellites(const QString& file) {
     std::fclose(f);
     if (tooBig) return fail("файл слишком велик");
     if (readError) return fail("ошибка чтения файла");
-    sky::Plans<sky::Satellite> read = sky::ParseSatellitesXml(text);
+    sky::SatelliteList read = ReadSatellitesXml(text);
     if (!read) return fail(read.error);
     plans_ = std::move(read.plans);
     plansLoaded_ = true;
@@ -149,6 +150,7 @@ bool PanoramaSky::LoadSatellites(const QString& file) {
         shown.live = levels_;
         Name(shown);
     }
+    toolkit::dialogs().message(U(sky::LoadedText(read)));
     return true;
 }
 

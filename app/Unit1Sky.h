@@ -54,8 +54,9 @@ public:
     // transponders found, where those items are on (none otherwise).
     QStringList ReportLines() const;
 
-    // Loads a satellites.xml as the plans for this run; a bad file is told
-    // in a message box and changes nothing. True when loaded.
+    // Loads a satellites.xml as the plans for this run and tells in a
+    // message box what was loaded and skipped; a file refused is told there
+    // too and changes nothing. True when loaded.
     bool LoadSatellites(const QString& file);
 
 private:

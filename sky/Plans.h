@@ -1,9 +1,10 @@
 // The transponder plans of the orbital positions: Debian's dtv-scan-tables
 // (one DVBv5 scan file per satellite, the position only in the file name,
-// several files for one position) and the Enigma2 satellites.xml that every
-// set-top box uses. Both readers work on the text in memory; the file and
-// folder functions around them are thin. A malformed text is refused whole
-// with a message that says where and why. Texts are UTF-8.
+// several files for one position), read here; an Enigma2 satellites.xml, as
+// every set-top box writes it, becomes the same plans in SatelliteList.h. The
+// reader works on the text in memory; the file and folder functions around
+// it are thin. A malformed text is refused whole with a message that says
+// where and why. Texts are UTF-8.
 #pragma once
 
 #include <optional>
@@ -83,14 +84,7 @@ void AddToCatalogue(Catalogue& catalogue, const ScanFileName& file, std::vector<
 // (`programFolder`, UTF-8), elsewhere Debian's /usr/share/dvb/dvb-s.
 std::string ScanFolder(const std::string& programFolder);
 
-// ---- Enigma2 satellites.xml ----
-
-// The plans of a satellites.xml text: <satellites> holding <sat name=""
-// position=""> elements (position in tenths of a degree, west negative),
-// each holding <transponder frequency="" symbol_rate="" polarization=""/>
-// (frequency in kHz, symbol rate in sym/s, polarisation 0 H, 1 V, 2 L, 3 R).
-// Comments, the XML declaration and other attributes are accepted; anything
-// that is not well-formed for this subset is refused.
-Plans<Satellite> ParseSatellitesXml(std::string_view text);
+// A refusal's or a skipped entry's place and reason: "строка 12: <why>".
+std::string AtLine(long long line, std::string_view why);
 
 }  // namespace sky

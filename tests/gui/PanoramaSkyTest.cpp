@@ -98,9 +98,12 @@ TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing
     const QString bad = QString::fromStdString(testfiles::Utf8(dir / "bad.xml"));
     QFile g(good), b(bad);
     ASSERT_TRUE(g.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
-    g.write("<satellites><sat name=\"Test\" position=\"-300\">"
-            "<transponder frequency=\"11000000\" symbol_rate=\"27500000\" polarization=\"0\"/>"
-            "</sat></satellites>");
+    // One transponder with a letter for its polarisation: skipped, the rest loads.
+    g.write("<satellites>\n<sat name=\"30.0W Test\" position=\"-300\">\n"
+            "<transponder frequency=\"11000000\" symbol_rate=\"27500000\" polarization=\"0\"/>\n"
+            "<transponder frequency=\"11100000\" symbol_rate=\"27500000\" polarization=\"V\"/>\n"
+            "<transponder frequency=\"11200000\" symbol_rate=\"27500000\" polarization=\"1\"/>\n"
+            "</sat>\n</satellites>\n");
     b.write("<satellites><sat name=\"Broken\" position=\"130\">");
     g.close();
     b.close();
@@ -109,11 +112,14 @@ TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing
     sky->ActionLoad->trigger();
     ASSERT_EQ(sky->Plans().size(), 1u);
     EXPECT_EQ(sky->Plans()[0].position, "30.0W");
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(sky->Plans()[0].transponders.size(), 2u);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"Загружено: 1 позиция, 2 транспондера; пропущено записей: 1 (строка 4: неверная поляризация)"});
     sky->ActionLoad->trigger();
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0], "Список спутников не загружен: строка 1: файл оборван внутри <sat>");
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[1], "Список спутников не загружен: строка 1: файл оборван внутри <sat>");
     ASSERT_EQ(sky->Plans().size(), 1u);
+    EXPECT_EQ(sky->Plans()[0].transponders.size(), 2u);
     EXPECT_EQ(sky->Plans()[0].name, "Test");
     EXPECT_EQ(dialogs.fileDialogs.size(), 2);
     EXPECT_TRUE(dialogs.fileDialogs[0].mustExist);

@@ -2,10 +2,12 @@
 #include "sky/Finder.h"
 #include "sky/Naming.h"
 #include "sky/Plans.h"
+#include "sky/SatelliteList.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -42,8 +44,8 @@ sky::Finding Find(const Levels& l, std::int32_t shift, std::uint32_t step) {
     return f;
 }
 
-std::string Message(std::string_view text, bool xml = false) {
-    const std::string error = xml ? sky::ParseSatellitesXml(text).error : sky::ParseScanFile(text).error;
+std::string Message(std::string_view text) {
+    const std::string error = sky::ParseScanFile(text).error;
     return error.empty() ? "accepted" : error;
 }
 
@@ -108,45 +110,112 @@ TEST(SkyPlans, ScanFilesAreReadTolerantlyAndRefusedWithWhereAndWhy) {
         EXPECT_FALSE(sky::ParseScanFileName(bad)) << bad;
 }
 
-TEST(SkyPlans, SatellitesXmlGoodAndBad) {
-    const auto sats = sky::ParseSatellitesXml(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by hand -->\n<satellites>\n"
-        "  <sat name=\"Hot Bird &amp; Co\" flags=\"0\" position=\"130\">\n"
-        "    <transponder frequency=\"12111000\" symbol_rate=\"27500000\" polarization=\"1\" fec_inner=\"3\"/>\n"
-        "    <transponder frequency='10719000' symbol_rate='27500000' polarization='0'/>\n"
-        "  </sat>\n  <sat name=\"Hispasat\" position=\"-300\"><transponder frequency=\"3700000\" "
-        "symbol_rate=\"3000000\" polarization=\"3\"/></sat>\n</satellites>\n").plans;
-    ASSERT_EQ(sats.size(), 2u);
-    EXPECT_EQ(sats[0].name, "Hot Bird & Co");
-    EXPECT_EQ(sats[0].position, "13.0E");
-    ASSERT_EQ(sats[0].transponders.size(), 2u);
-    EXPECT_DOUBLE_EQ(sats[0].transponders[0].frequency, 10719);
-    EXPECT_EQ(sats[0].transponders[1].polarisation, sky::Polarisation::V);
-    EXPECT_EQ(sats[1].position, "30.0W");
-    EXPECT_EQ(sats[1].transponders[0].polarisation, sky::Polarisation::R);
-    EXPECT_TRUE(sats[1].cBand);
+// A satellites.xml as the reader hands it over: one element a line.
+class ListFeed {
+public:
+    using Attributes = sky::SatelliteListBuilder::Attributes;
+    ListFeed() { b_.Start("satellites", {}, line_++); }
+    // A <sat> and its transponders, each {frequency kHz, symbol rate,
+    // polarisation}, a null one not written.
+    ListFeed& Sat(Attributes sat, const std::vector<std::array<const char*, 3>>& transponders) {
+        b_.Start("sat", sat, line_++);
+        for (const auto& values : transponders) {
+            Attributes t;
+            for (int k = 0; k < 3; ++k)
+                if (values[k]) t.emplace_back(std::array{"frequency", "symbol_rate", "polarization"}[k], values[k]);
+            b_.Start("transponder", t, line_++);
+            b_.End();
+        }
+        b_.End();
+        return *this;
+    }
+    ListFeed& Sat(const char* position, const char* name, const std::vector<std::array<const char*, 3>>& transponders) {
+        return Sat({{"name", name}, {"position", position}}, transponders);
+    }
+    sky::SatelliteList Finish() {
+        b_.End();
+        return b_.Finish();
+    }
 
-    const std::string head = "<satellites><sat name=\"A\" position=\"130\">";
-    const std::string tp = "<transponder frequency=\"11000000\" symbol_rate=\"27500000\" polarization=\"0\"/>";
-    EXPECT_EQ(Message(head + tp + "</sat></satellites>", true), "accepted");
-    EXPECT_EQ(Message(head + tp + "</sat>", true), "строка 1: файл оборван внутри <satellites>");
-    EXPECT_EQ(Message(head + tp + "</satellites></sat>", true),
-              "строка 1: закрывающий тег </satellites> не к месту");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"11000000\" polarization=\"0\"/></sat></satellites>", true),
-              "строка 1: у <transponder> нет атрибута symbol_rate");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"11x\" symbol_rate=\"1\" polarization=\"0\"/></sat></satellites>", true),
-              "строка 1: неверная частота");
-    EXPECT_EQ(Message(head + "<transponder frequency=\"1\" symbol_rate=\"1\" polarization=\"4\"/></sat></satellites>", true),
-              "строка 1: неверная поляризация");
-    EXPECT_EQ(Message("<satellites><sat name=\"A\" position=\"1x\"/></satellites>", true),
-              "строка 1: неверная позиция спутника");
-    EXPECT_EQ(Message("<satellites><sat name=\"A\" position=\"1\" position=\"2\"/></satellites>", true),
-              "строка 1: атрибут position дважды");
-    EXPECT_EQ(Message("<html></html>", true), "строка 1: корневой элемент не <satellites>");
-    EXPECT_EQ(Message("junk", true), "строка 1: текст вне корневого элемента");
-    EXPECT_EQ(Message("<satellites>\n<sat name=\"A&bogus;\" position=\"1\"/></satellites>", true),
-              "строка 2: неизвестная ссылка &bogus;");
-    EXPECT_EQ(Message("<satellites></satellites>", true), "в файле нет ни одного спутника");
+private:
+    sky::SatelliteListBuilder b_;
+    long long line_ = 1;
+};
+
+TEST(SatelliteList, PositionsBandsAndNamesAsListsWriteThem) {
+    const std::array<const char*, 3> ku{"11000000", "27500000", "0"}, c{"3700000", "3000000", "3"};
+    const sky::SatelliteList list =
+        ListFeed()
+            .Sat("1801", "180.0E Intelsat 18 (C-band)", {c})
+            .Sat("-1801", "Twin West", {c})
+            .Sat("3550", "Eutelsat 5 West B (5.0°W)", {ku})
+            .Sat("-1770", "177.0W NSS 9", {ku})
+            .Sat("-1771", "177.0W NSS 9 C", {c, {"3900000", "3000000", "2"}})
+            .Sat("31", "Eutelsat 3B", {c})  // C band at 3.1E with no 3.0E beside it: where written
+            .Sat("130", "Hot Bird 13B (13.0E)", {ku, c, {"10719000", "27500000", "1"}})
+            .Sat("90", "9E - Eutelsat 9B", {ku})
+            .Sat("70", "7.0W Nilesat", {ku})  // another place: the name as written
+            .Sat("160", "16.0E", {ku})
+            .Finish();
+    ASSERT_TRUE(list) << list.error;
+    std::vector<std::string> plans;
+    for (const sky::Satellite& s : list.plans)
+        plans.push_back(s.position + (s.cBand ? " C " : " Ku ") + s.name + " " + std::to_string(s.transponders.size()));
+    EXPECT_EQ(plans, (std::vector<std::string>{
+                         "180.0W C Twin West 1", "177.0W Ku NSS 9 1", "177.0W C NSS 9 C 2", "5.0W Ku Eutelsat 5 West B 1",
+                         "3.1E C Eutelsat 3B 1", "7.0E Ku 7.0W Nilesat 1", "9.0E Ku Eutelsat 9B 1",
+                         "13.0E Ku Hot Bird 13B 2", "13.0E C Hot Bird 13B 1", "16.0E Ku 16.0E 1",
+                         "180.0E C Intelsat 18 (C-band) 1"}));
+    EXPECT_DOUBLE_EQ(list.plans[0].longitude, -180);
+    EXPECT_DOUBLE_EQ(list.plans[7].transponders[0].frequency, 10719);  // ascending
+    EXPECT_EQ(list.plans[7].transponders[0].polarisation, sky::Polarisation::V);
+    EXPECT_EQ(list.plans[8].transponders[0].polarisation, sky::Polarisation::R);
+    EXPECT_DOUBLE_EQ(list.plans[8].transponders[0].symbolRate, 3);
+    EXPECT_EQ(list.positions, 9u);
+    EXPECT_EQ(list.transponders, 13u);
+    EXPECT_EQ(list.skipped, 0u);
+    EXPECT_EQ(sky::LoadedText(list), "Загружено: 9 позиций, 13 транспондеров");
+}
+
+TEST(SatelliteList, BadEntriesAreSkippedAndCountedTheRestLoads) {
+    const std::array<const char*, 3> ku{"11000000", "27500000", "0"};
+    ListFeed feed;
+    feed.Sat("130", "Hotbird",
+             {ku, {"11100000", "27500000", "H"}, {"", "27500000", "0"}, {"12x", "1", "0"}, {"11400000", nullptr, "0"}, ku})
+        .Sat("3600", "Nowhere", {ku, ku})  // counted once, its transponders with it
+        .Sat("-1802", "Nowhere", {})
+        .Sat({{"position", "192"}}, {ku})
+        .Sat({{"name", "A"}, {"position", "192"}, {"flags", "1"}}, {{"11200000", "0", "1"}, {"11300000", "22000000", "3"}})
+        .Sat({{"name", "B"}, {"position", "235"}}, {});
+    const sky::SatelliteList list = feed.Finish();
+    ASSERT_TRUE(list) << list.error;
+    EXPECT_EQ(list.plans.size(), 2u);  // a satellite without transponders names nothing
+    EXPECT_EQ(list.transponders, 2u);  // the same one listed twice once
+    EXPECT_EQ(list.skipped, 8u);
+    EXPECT_EQ(list.firstSkipped, "строка 4: неверная поляризация");
+    EXPECT_EQ(sky::LoadedText(list),
+              "Загружено: 2 позиции, 2 транспондера; пропущено записей: 8 (строка 4: неверная поляризация)");
+
+    // Russian plural forms, thousands grouped.
+    std::string counts;
+    for (std::size_t n : {0, 1, 2, 4, 5, 11, 12, 14, 21, 22, 25, 101, 111, 112, 1001, 9876, 1234567})
+        counts += sky::CountText(n, "позиция", "позиции", "позиций") + ", ";
+    EXPECT_EQ(counts, "0 позиций, 1 позиция, 2 позиции, 4 позиции, 5 позиций, 11 позиций, 12 позиций, 14 позиций, "
+                      "21 позиция, 22 позиции, 25 позиций, 101 позиция, 111 позиций, 112 позиций, 1 001 позиция, "
+                      "9 876 позиций, 1 234 567 позиций, ");
+
+    // Refused whole: nothing but bad entries, another root, nesting past any list.
+    EXPECT_EQ(ListFeed().Sat("9999", "X", {ku}).Finish().error,
+              "строка 1: в списке нет ни одного спутника; пропущено записей: 1 (строка 2: неверная позиция спутника)");
+    EXPECT_EQ(ListFeed().Sat("130", "X", {}).Finish().error, "строка 1: в списке нет ни одного транспондера");
+    sky::SatelliteListBuilder html;
+    EXPECT_FALSE(html.Start("html", {}, 3));
+    EXPECT_FALSE(html.Start("satellites", {}, 4));
+    EXPECT_EQ(html.Finish().error, "строка 3: корневой элемент не <satellites>");
+    sky::SatelliteListBuilder deep;
+    bool going = deep.Start("satellites", {}, 1);
+    for (int k = 0; k < 100 && going; ++k) going = deep.Start("x", {}, 2);
+    EXPECT_EQ(deep.CutShort(2).error, "строка 2: слишком глубокая вложенность элементов");
 }
 
 TEST(SkyFinder, SamplesSitWhereTheChartPutsThem) {
