@@ -306,6 +306,10 @@ void TForm1::BindEvents() {
     on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     on(Button2, &QPushButton::clicked, &TForm1::Button2Click);
     on(Timer2, &QTimer::timeout, &TForm1::Button2Click);
+    // A coordinate typed by the user makes the fields the site (setting
+    // them from a block raises no textEdited).
+    for (toolkit::MaskEdit* field : {MaskEditLati, MaskEditLongi})
+        connect(field, &QLineEdit::textEdited, this, [this] { siteKnown_ = true; });
 }
 
 // The start-up settings, in order. Selecting an item of a radio group from

@@ -5,6 +5,7 @@
 
 #include "common/UserPrompt.h"
 #include "panorama/Panorama.h"
+#include "pointing/Pointing.h"
 #include "settings/Editor.h"
 #include "settings/SettingsBlock.h"
 
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -156,6 +158,12 @@ public:
     void ApplySettings();
     // The transponder grid's data rows as the settings logic takes them.
     std::array<settings::RowTexts, settings::kEntryCount> GridRows() const;
+    // The site the coordinate fields give (none when they hold no
+    // coordinates); and the same only once the site is known: read from the
+    // meter, opened from a file or typed in by the user. The design values
+    // the fields start with are no site.
+    std::optional<pointing::Site> FieldSite() const;
+    std::optional<pointing::Site> KnownSite() const;
 
     // The message boxes of the operations, for the subsystems' logic.
     common::UserPrompt& Prompt();
@@ -194,6 +202,7 @@ private:
     QList<QPointF> points_;
     bool centred_ = false;
     QPoint grownShift_;  // how far the grown window moved to stay on screen
+    bool siteKnown_ = false;
 };
 
 extern TForm1* Form1;

@@ -236,9 +236,7 @@ public:
         const QModelIndex at = form_.StringGrid1->indexAt(help->pos());
         QString tip;
         if (at.isValid() && at.column() == settings::kNameColumn && at.row() >= 1) {
-            const auto lines = pointing::StoredEntries(
-                form_.GridRows(), pointing::ParseSite(form_.MaskEditLati->maskedText().toStdString(),
-                                                      form_.MaskEditLongi->maskedText().toStdString()));
+            const auto lines = pointing::StoredEntries(form_.GridRows(), form_.FieldSite());
             for (const pointing::EntryLine& line : lines)
                 if (line.row == at.row()) tip = U(pointing::PointingTip(line));
         }
@@ -307,9 +305,7 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when,
         l.text(QStringLiteral("Адрес: ") + (job.address.isEmpty() ? none : job.address), 10);
         l.text(QStringLiteral("Монтажник: ") + (job.installer.isEmpty() ? none : job.installer), 10);
         l.text(QStringLiteral("Дата и время: ") + when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), 10);
-        const std::string lat = form_.MaskEditLati->maskedText().toStdString();
-        const std::string lon = form_.MaskEditLongi->maskedText().toStdString();
-        const std::optional<pointing::Site> site = pointing::ParseSite(lat, lon);
+        const std::optional<pointing::Site> site = form_.FieldSite();
         QString place;
         if (site) {
             place = U(pointing::AngleText(site->latitude)) + QStringLiteral(" с. ш., ") +
@@ -317,7 +313,8 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when,
             if (site->longitude > 180)
                 place += QStringLiteral(" (") + U(pointing::AngleText(360 - site->longitude)) + QStringLiteral(" з. д.)");
         } else {
-            place = U(lat) + " / " + U(lon) + QStringLiteral(" (не координаты)");
+            place = form_.MaskEditLati->maskedText() + " / " + form_.MaskEditLongi->maskedText() +
+                    QStringLiteral(" (не координаты)");
         }
         l.text(QStringLiteral("Место установки: ") + place, 10);
         l.skip(6);

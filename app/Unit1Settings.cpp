@@ -98,6 +98,12 @@ std::array<settings::RowTexts, settings::kEntryCount> TForm1::GridRows() const {
     return rows;
 }
 
+std::optional<pointing::Site> TForm1::FieldSite() const {
+    return pointing::ParseSite(MaskEditLati->maskedText().toStdString(), MaskEditLongi->maskedText().toStdString());
+}
+
+std::optional<pointing::Site> TForm1::KnownSite() const { return siteKnown_ ? FieldSite() : std::nullopt; }
+
 void TForm1::GatherSettings() {
     settings::EditorTexts texts;
     texts.rows = GridRows();
@@ -122,7 +128,10 @@ void TForm1::ApplySettings() {
 // ---- The exchange ----
 
 void TForm1::ButtonReadClick(QObject*) {
-    settings::ReadFromMeter(SettingsBuf, Prompt(), [this] { ApplySettings(); });
+    settings::ReadFromMeter(SettingsBuf, Prompt(), [this] {
+        ApplySettings();
+        siteKnown_ = true;
+    });
 }
 
 void TForm1::ButtonWriteClick(QObject*) {
@@ -141,8 +150,10 @@ void TForm1::ButtOpenClick(QObject*) {
     const QString file = toolkit::dialogs().openFile(options);
     if (file.isEmpty()) return;
     // The logic takes file names as UTF-8 on every system.
-    settings::OpenFromFile(file.toStdString(), SettingsBuf, Prompt(),
-                           [this] { ApplySettings(); });
+    settings::OpenFromFile(file.toStdString(), SettingsBuf, Prompt(), [this] {
+        ApplySettings();
+        siteKnown_ = true;
+    });
 }
 
 void TForm1::ButtSaveClick(QObject*) {
