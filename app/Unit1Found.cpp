@@ -31,8 +31,12 @@ std::optional<float> PanoramaTools::StrongestFoundLevel() const {
 
 void PanoramaTools::ShowFound(std::int64_t nowMs, bool force) {
     if (!Found || !Analysis || !Analysis->isVisible()) return;
-    if (!force && nowMs >= foundShownMs_ && nowMs - foundShownMs_ < kFoundEveryMs) return;
+    // The plan column follows the label at once when the position shown changes.
+    const sky::NamingResult& naming = Sky->Naming();
+    const sky::Satellite* named = naming.named && !naming.best.empty() ? naming.best[0].satellite : nullptr;
+    if (!force && named == foundNamed_ && nowMs >= foundShownMs_ && nowMs - foundShownMs_ < kFoundEveryMs) return;
     foundShownMs_ = nowMs;
+    foundNamed_ = named;
 
     std::vector<QStringList> rows;
     if (!Sky->ActionFind->isChecked()) {
@@ -54,9 +58,8 @@ void PanoramaTools::ShowFound(std::int64_t nowMs, bool force) {
     std::vector<sky::Known> plan;
     int offset = 0;
     QString note;
-    const sky::NamingResult& naming = Sky->Naming();
-    if (Sky->ActionName->isChecked() && naming.named && !naming.best.empty() && naming.best[0].satellite) {
-        plan = sky::PlanKnown(*naming.best[0].satellite, horizontal);
+    if (Sky->ActionName->isChecked() && named) {
+        plan = sky::PlanKnown(*named, horizontal);
         offset = naming.best[0].offset;
         note = QStringLiteral("План спутника: ") + QString::fromStdString(naming.text);
     } else {

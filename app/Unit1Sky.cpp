@@ -14,17 +14,24 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
 const QColor kBracketColour(255, 160, 32);  // orange: apart from the green table marks and the white peak
-// Naming runs on every few fresh sweeps, not on each one.
+// Naming runs on every few fresh sweeps, not on each one: some five
+// namings make the run a name is shown after.
 constexpr int kNameEvery = 8;
 constexpr long kMaxPlanFile = 64L << 20;
 
 QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+bool SameSite(const std::optional<pointing::Site>& a, const std::optional<pointing::Site>& b) {
+    if (!a || !b) return !a && !b;
+    return a->latitude == b->latitude && a->longitude == b->longitude;
+}
 
 }  // namespace
 
@@ -74,6 +81,7 @@ private:
 };
 
 PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form) {
+    Clock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
     auto item = [this, &menu](const QString& text, const QKeySequence& key, bool checkable) {
         QAction* a = menu.addAction(text);
         a->setShortcut(key);
@@ -92,6 +100,7 @@ PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form
     on(ActionFind, [this](bool) { Switched(); });
     on(ActionName, [this](bool on) {
         if (on) EnsurePlans();
+        hold_.Reset();  // a name is earned again by the namings from now on
         sinceNaming_ = kNameEvery;  // name at the next sweep
         Switched();
     });
@@ -101,7 +110,12 @@ PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form
         options.filter = QStringLiteral("Список спутников (*.xml)|*.xml");
         options.mustExist = true;
         const QString file = toolkit::dialogs().openFile(options);
-        if (!file.isEmpty()) LoadSatellites(file);
+        if (file.isEmpty() || !LoadSatellites(file)) return;
+        // No name of the old list goes on under the new one: the run starts
+        // again with the naming just made from it.
+        hold_.Reset();
+        if (ActionName->isChecked() && haveTrace_) hold_.Take(naming_, Clock());
+        ShowNaming();
     });
 }
 
@@ -199,7 +213,15 @@ void PanoramaSky::TakeIn(const panorama::TraceTools::Shown& shown, bool fresh) {
         if (changed || drawn != drawn_) brackets_->update();
         drawn_ = std::move(drawn);
     }
-    if (ActionName->isChecked() && (changed || ++sinceNaming_ >= kNameEvery)) Name(shown);
+    if (!ActionName->isChecked()) return;
+    // A site given or moved is named with at the next sweep, so that a name
+    // below its horizon goes at once.
+    const bool moved = !SameSite(form_.KnownSite(), site_);
+    if (changed || moved || ++sinceNaming_ >= kNameEvery) {
+        // Namings of samples that meant something else are no run to go on.
+        if (changed) hold_.Reset();
+        Name(shown);
+    }
 }
 
 void PanoramaSky::Find(const panorama::TraceTools::Shown& shown) {
@@ -220,7 +242,12 @@ void PanoramaSky::Name(const panorama::TraceTools::Shown& shown) {
     in.step = shown.meaning.step;
     in.osc = panorama::OscillatorOfAxis(shown.meaning.loIndex, shown.meaning.axisMin, shown.meaning.shift);
     in.horizontal = (shown.meaning.flags & panorama::kPolarisationBit) != 0;
+    site_ = form_.KnownSite();
+    in.site = site_;
+    for (const pointing::EntryLine& e : pointing::StoredEntries(form_.GridRows(), std::nullopt))
+        if (e.position) in.preferred.push_back(*e.position);
     naming_ = sky::NameSatellite(plans_, in);
+    hold_.Take(naming_, Clock());
     ShowNaming();
 }
 
@@ -230,12 +257,13 @@ void PanoramaSky::ShowNaming() {
         LabelSat->hide();
         return;
     }
-    const QString text = U(naming_.text.empty() ? std::string(sky::kNotNamed) : naming_.text);
+    const sky::NamingResult& shown = hold_.Shown();
+    const QString text = U(shown.text.empty() ? std::string(sky::kNotNamed) : shown.text);
     if (LabelSat->text() != text) {
         LabelSat->setText(text);
         LabelSat->adjustSize();
     }
-    const QString tip = U(plansNote_.empty() ? naming_.tooltip : plansNote_);
+    const QString tip = U(plansNote_.empty() ? shown.tooltip : plansNote_);
     if (LabelSat->toolTip() != tip) LabelSat->setToolTip(tip);
     LabelSat->show();
 }

@@ -1,7 +1,8 @@
 // What the dish sees, on the chart: the transponders found in the live trace
 // (a bracket over each one's width with its centre frequency) and the
 // orbital position named from them (a label on the chart, the best three
-// candidates in its tooltip); and loading a satellites.xml for this run.
+// candidates in its tooltip, a name shown only once it holds for about a
+// second); and loading a satellites.xml for this run.
 // The work is sky/'s; this moves it between the tools' menu, the tick and
 // the chart. Both are off when the window opens.
 #pragma once
@@ -14,6 +15,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,10 +44,16 @@ public:
     // is on, and names the satellite every few sweeps while naming is on.
     void TakeIn(const panorama::TraceTools::Shown& shown, bool fresh);
 
-    // What was found in the shown trace and the last naming, for the
-    // window's other tools (empty while the items are off).
+    // Seconds on a steady clock, which the namings are held by (tests put
+    // their own here).
+    std::function<double()> Clock;
+
+    // What was found in the shown trace, and the naming the label shows
+    // (a name only once it has held), for the window's other tools: none of
+    // them acts on a name the label does not show. Empty while the items
+    // are off.
     const sky::Finding& Finding() const { return finding_; }
-    const sky::NamingResult& Naming() const { return naming_; }
+    const sky::NamingResult& Naming() const { return hold_.Shown(); }
     // The shown trace's meaning the finding belongs to.
     const panorama::SampleMeaning& FindingMeaning() const { return meaning_; }
     // The plans the naming uses (loaded when naming is first switched on).
@@ -73,7 +82,9 @@ private:
     bool plansLoaded_ = false;
     std::string plansNote_;  // why there are no plans, for the tooltip
     sky::Finding finding_;
-    sky::NamingResult naming_;
+    sky::NamingResult naming_;  // the latest, which the hold takes in
+    sky::NameHold hold_;
+    std::optional<pointing::Site> site_;  // the site the latest naming was made for; none: no site known
     panorama::SampleMeaning meaning_;
     panorama::Levels levels_{};  // the trace the finding was made from
     bool haveTrace_ = false;

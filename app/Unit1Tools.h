@@ -28,6 +28,9 @@ class QMenu;
 class QPoint;
 class TForm1;
 
+namespace sky {
+struct Satellite;
+}
 namespace toolkit {
 class ChartSeries;
 }
@@ -140,4 +143,5 @@ private:
     double marksMin_ = 0, marksMax_ = 0;
     bool marksHorizontal_ = false;
     std::int64_t foundShownMs_ = 0;
+    const sky::Satellite* foundNamed_ = nullptr;  // the plan the table was shown with
 };

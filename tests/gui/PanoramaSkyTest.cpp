@@ -1,5 +1,6 @@
 // The transponders found and the satellite named, in the real window
-// against the simulated meter: known sweeps, and the real sky of 13.0E.
+// against the simulated meter: known sweeps, and the real skies of 13.0E
+// and 61.0W.
 #include "Fixture.h"
 #include "../unit/TestFiles.h"
 
@@ -7,6 +8,8 @@
 #include "app/Unit1Sky.h"
 #include "app/Unit1Tools.h"
 #include "toolkit/Chart.h"
+#include "toolkit/MaskEdit.h"
+#include "toolkit/RadioGroup.h"
 #include "toolkit/StringGrid.h"
 
 #include <QAccessible>
@@ -15,6 +18,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 class PanoramaSkyWindow : public WindowTest {
@@ -22,13 +26,19 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         sky = form->Tools->Sky;
+        sky->Clock = [this] { return now; };
         form->SpeedButton1->setChecked(true);
     }
+    // Ticks as Timer1 runs them, 25 ms apart.
     void Tick(int n = 1) {
-        for (int k = 0; k < n; ++k) form->ButtonRead_PANOClick();
+        for (int k = 0; k < n; ++k) {
+            now += 0.025;
+            form->ButtonRead_PANOClick();
+        }
         QCoreApplication::processEvents();
     }
     PanoramaSky* sky = nullptr;
+    double now = 100;
 };
 
 TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
@@ -62,27 +72,72 @@ TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
     EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.messages.isEmpty());
 }
 
-TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelNamedByItsText) {
+TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
+    PanoramaTools* tools = form->Tools.get();
     sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "13.0E", 2);
     ASSERT_TRUE(sim::MeterAt(meter).sky);
     EXPECT_EQ(sky->LabelSat, nullptr);
     form->show();
+    tools->ShowAnalysis();
+    sky->ActionFind->trigger();
     sky->ActionName->trigger();
-    Tick(10);
+    // Every naming names 13.0E from the first sweep on; the label, the
+    // report and the plan column wait until the name has held.
+    Tick(30);
     ASSERT_TRUE(sky->LabelSat->isVisible());
+    EXPECT_EQ(sky->LabelSat->text(), "Спутник не определён");
+    EXPECT_TRUE(sky->LabelSat->toolTip().startsWith("1. 13.0E Hotbird")) << sky->LabelSat->toolTip().toStdString();
+    EXPECT_FALSE(sky->Naming().named);
+    EXPECT_EQ(tools->ReportLines().value(0), "Спутник: Спутник не определён");
+    EXPECT_TRUE(tools->Found->LabelNote->text().contains("сравнивается"));
+
+    Tick(12);
     const QString text = sky->LabelSat->text();
     EXPECT_TRUE(text.startsWith("13.0E Hotbird (")) << text.toStdString() << "\n"
                                                    << sky->LabelSat->toolTip().toStdString();
     EXPECT_TRUE(text.endsWith("гетеродин +2 МГц") || text.endsWith("гетеродин +1 МГц") ||
                 text.endsWith("гетеродин +3 МГц")) << text.toStdString();
     EXPECT_EQ(sky->LabelSat->toolTip().count('\n'), 2);
+    EXPECT_TRUE(sky->Naming().named);
+    EXPECT_EQ(tools->ReportLines().value(0), "Спутник: " + text);
+    // At once, not at the table's next refresh.
+    EXPECT_TRUE(tools->Found->LabelNote->text().startsWith("План спутника: 13.0E Hotbird ("));
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(sky->LabelSat);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->text(QAccessible::Name), text);
     EXPECT_EQ(a->text(QAccessible::Description), "Спутник");
 
+    // Samples that mean something else, and naming switched on again, make
+    // the name wait again.
+    form->RadioGroupEdin->setItemIndex(1);
+    Tick();
+    EXPECT_EQ(sky->LabelSat->text(), "Спутник не определён");
+    Tick(45);
+    EXPECT_TRUE(sky->LabelSat->text().startsWith("13.0E Hotbird (")) << sky->LabelSat->text().toStdString();
     sky->ActionName->trigger();
     EXPECT_FALSE(sky->LabelSat->isVisible());
+    EXPECT_FALSE(sky->Naming().named);
+    sky->ActionName->trigger();
+    EXPECT_EQ(sky->LabelSat->text(), "Спутник не определён");
+}
+
+TEST_F(PanoramaSkyWindow, APositionBelowTheHorizonOfTheSiteGivenIsNeverNamed) {
+    // 61.0W lies below the horizon of 50.0N 36.0E, the values the fields
+    // start with; those are no site until the user gives one.
+    sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "61.0W", 2);
+    ASSERT_TRUE(sim::MeterAt(meter).sky);
+    sky->ActionName->trigger();
+    Tick(50);
+    EXPECT_TRUE(sky->LabelSat->text().startsWith("61.0W ")) << sky->LabelSat->text().toStdString();
+
+    // The same latitude typed in makes the fields the site.
+    form->MaskEditLati->selectAll();
+    QTest::keyClicks(form->MaskEditLati, "500");
+    ASSERT_EQ(form->MaskEditLati->maskedText(), "50,0");
+    for (int k = 0; k < 60; ++k) {
+        Tick();
+        ASSERT_FALSE(sky->LabelSat->text().startsWith("61.0W")) << "tick " << k;
+    }
 }
 
 TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing) {
