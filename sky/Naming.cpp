@@ -11,16 +11,32 @@ namespace {
 constexpr int kFirst = 1;  // the first sample on the axis
 constexpr int kCount = panorama::kSamples - kFirst;
 constexpr int kMaxOffset = 5;
-// The best must stand this far above the second to be named.
-constexpr double kMinScore = 0.3;
-constexpr double kMinLead = 0.03;
-constexpr double kFewPenalty = 0.2;
-// How much the share of found transponders that a leading plan explains
-// adds to its correlation (half of them explained adds nothing).
-constexpr double kFoundWeight = 0.2;
-// Levels above the floor count up to this many dB: whether a frequency is
-// occupied matters, not how strong its transponder happens to be.
-constexpr double kCap = 8;
+// A sample counts as lit from kLitFrom dB above the floor (some three times
+// the noise) and wholly from kLitFull dB; between, in part.
+constexpr double kLitFrom = 1.5;
+constexpr double kLitFull = 5;
+// The rates a plan may explain the sweep with: of its occupied samples, any
+// share from a quarter up may be lit (transponders switched off since the
+// plan was written are common); of its free samples, at most a third (new
+// transponders are rarer). A plan that needs more falls behind.
+constexpr double kOccupiedLitMin = 0.25, kOccupiedLitMax = 0.97;
+constexpr double kFreeLitMin = 0.02, kFreeLitMax = 0.3;
+// Naming needs this much evidence over no plan, and this much over the best
+// plan of any other position, both in one transponder's worth of samples.
+constexpr double kMinScore = 1.0;
+constexpr double kMinLead = 2.0;
+constexpr double kPreferredLead = 1.5;  // for a position of the meter's table
+// What the lone transponders found add to the leaders' evidence, per
+// standard deviation of what chance would put on the plan's frequencies.
+constexpr double kFoundWeight = 1.0;
+// A plan needs at least this many transponders inside the sweep.
+constexpr int kMinInRange = 3;
+
+// Positions less than half a degree apart are one for the dish: it sees
+// both at once.
+bool SamePosition(const Satellite& a, const Satellite& b) { return std::fabs(a.longitude - b.longitude) < 0.5; }
+
+double Xlogy(double x, double y) { return x > 0 ? x * std::log(y) : 0; }
 
 std::string OffsetText(int offset) {
     return (offset > 0 ? "+" : "") + std::to_string(offset);
@@ -28,7 +44,7 @@ std::string OffsetText(int offset) {
 
 std::string ScoreText(double score) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%.2f", score);
+    std::snprintf(buf, sizeof buf, "%.1f", score);
     std::string s = buf;
     std::replace(s.begin(), s.end(), '.', ',');
     return s;
@@ -42,7 +58,7 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
     if (!in.levels || !in.finding || in.step == 0) return result;
     const double step = in.step;
 
-    // The sweep above its floor, centred for the correlation. The floor is
+    // The sweep above its floor. The floor is
     // the straight line under the (lightly smoothed) sweep that touches it
     // on both sides of its middle: the lower hull's edge there. Unlike the
     // finder's local floor it does not climb onto a long run of merged
@@ -69,24 +85,31 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
     while (seg + 2 < nh && hull[seg + 1] < kCount / 2) ++seg;
     const int p = hull[seg], q = hull[std::min(seg + 1, nh - 1)];
     const double slope = q > p ? (smooth[q] - smooth[p]) / (q - p) : 0;
-    double mean = 0;
     for (int j = 0; j < kCount; ++j) {
         const double floor = smooth[p] + slope * (j - p);
-        r[j] = std::clamp((*in.levels)[j + kFirst] - floor, 0.0, kCap);
-        mean += r[j];
+        r[j] = (*in.levels)[j + kFirst] - floor;
     }
-    mean /= kCount;
-    double rr = 0;
-    for (double& v : r) {
-        v -= mean;
-        rr += v * v;
+    // How lit each sample is, 0..1, and the sweep's share of lit samples:
+    // what "no plan" explains it with.
+    std::array<double, kCount> lit;
+    double litSum = 0;
+    for (int j = 0; j < kCount; ++j) {
+        lit[j] = std::clamp((r[j] - kLitFrom) / (kLitFull - kLitFrom), 0.0, 1.0);
+        litSum += lit[j];
     }
+    const double pLit = std::clamp(litSum / kCount, 1e-3, 1 - 1e-3);
+    const double none = Xlogy(litSum, pLit) + Xlogy(kCount - litSum, 1 - pLit);
+    // Evidence is counted per transponder's worth of samples (a 27.5 Msym/s
+    // transponder's width), since neighbouring samples of one transponder
+    // are lit or dark together.
+    const double perTransponder = std::max(1.0, 37.0 / step);
 
     std::vector<Candidate> all;
     std::array<double, kCount> occ;
     for (const Satellite& sat : plans) {
+        if (in.site && !AboveHorizon(*in.site, sat.longitude)) continue;
         Candidate best;
-        best.score = -2;
+        best.score = -1e9;
         for (int d = -kMaxOffset; d <= kMaxOffset; ++d) {
             occ.fill(0);
             int inRange = 0;
@@ -105,25 +128,28 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
                     if (cover > occ[j]) occ[j] = std::min(1.0, cover);
                 }
             }
-            if (inRange < 2) break;  // the same for every offset
-            double so = 0, soo = 0, sro = 0;
+            if (inRange < kMinInRange) break;  // the same for every offset
+            // Lit and dark, under the plan's occupied and free samples.
+            double litOcc = 0, darkOcc = 0, litFree = 0, darkFree = 0;
             for (int j = 0; j < kCount; ++j) {
-                so += occ[j];
-                soo += occ[j] * occ[j];
-                sro += r[j] * occ[j];
+                litOcc += lit[j] * occ[j];
+                darkOcc += (1 - lit[j]) * occ[j];
+                litFree += lit[j] * (1 - occ[j]);
+                darkFree += (1 - lit[j]) * (1 - occ[j]);
             }
-            const double oo = soo - so * so / kCount;
-            double score = (oo > 1e-9 && rr > 1e-9) ? sro / std::sqrt(oo * rr) : 0;
-            // A plan with few transponders in the sweep matches some of any
-            // sweep's plateaus by chance: its score counts for less.
-            score -= kFewPenalty / std::sqrt(static_cast<double>(inRange));
+            // The rates that explain the sweep best within the bounds above.
+            const double occTotal = litOcc + darkOcc, freeTotal = litFree + darkFree;
+            const double q1 = std::clamp(occTotal > 0 ? litOcc / occTotal : 0.5, kOccupiedLitMin, kOccupiedLitMax);
+            const double q0 = std::clamp(freeTotal > 0 ? litFree / freeTotal : 0.0, kFreeLitMin, kFreeLitMax);
+            const double fit = Xlogy(litOcc, q1) + Xlogy(darkOcc, 1 - q1) + Xlogy(litFree, q0) + Xlogy(darkFree, 1 - q0);
+            const double score = (fit - none) / perTransponder;
             if (score > best.score) {
                 best.score = score;
                 best.offset = d;
                 best.inRange = inRange;
             }
         }
-        if (best.score < -1) continue;
+        if (best.score < -1e8) continue;
         best.satellite = &sat;
         all.push_back(best);
     }
@@ -132,34 +158,42 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
         return result;
     }
     const auto byScore = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
-    // The leaders again with what the finder measured one by one: the share
-    // of the lone transponders it found that the plan has where they are.
-    const std::size_t leaders = std::min<std::size_t>(8, all.size());
-    std::partial_sort(all.begin(), all.begin() + leaders, all.end(), byScore);
-    all.resize(leaders);
-    int lone = 0;
-    for (const Found& f : in.finding->found) lone += !f.partial;
-    if (lone >= 3) {
+    std::sort(all.begin(), all.end(), byScore);
+    // The leaders again with what the finder measured one by one: how many
+    // more of the lone transponders it found lie on the plan's frequencies
+    // than the plan's share of the band would catch by chance.
+    // Only the leaders go on: the rest cannot catch up.
+    all.resize(std::min<std::size_t>(12, all.size()));
+    std::vector<double> lone;
+    for (const Found& f : in.finding->found)
+        if (!f.partial) lone.push_back(f.centreRf);
+    if (lone.size() >= 3) {
+        const double tolerance = std::max(step / 2 + 2, 4.0);
+        const double span = step * (kCount - 1);
         for (Candidate& c : all) {
             int matched = 0;
-            for (const Found& f : in.finding->found) {
-                if (f.partial) continue;
-                const bool inPlan = std::any_of(c.satellite->transponders.begin(), c.satellite->transponders.end(),
-                                                [&](const Transponder& t) {
-                                                    return OnHorizontalSwitch(t.polarisation) == in.horizontal &&
-                                                           std::fabs(t.frequency - c.offset - f.centreRf) <=
-                                                               std::max(step / 2 + 2, t.Width() / 4);
-                                                });
-                matched += inPlan;
-            }
-            c.score += kFoundWeight * (static_cast<double>(matched) / lone - 0.5);
+            for (double f : lone)
+                matched += std::any_of(c.satellite->transponders.begin(), c.satellite->transponders.end(), [&](const Transponder& t) {
+                    return OnHorizontalSwitch(t.polarisation) == in.horizontal && std::fabs(t.frequency - c.offset - f) <= tolerance;
+                });
+            const double share = std::min(0.95, c.inRange * 2 * tolerance / span);
+            const double n = static_cast<double>(lone.size());
+            c.score += kFoundWeight * (matched - n * share) / std::sqrt(n * share * (1 - share) + 1);
         }
         std::sort(all.begin(), all.end(), byScore);
     }
+    // The runner-up is the best plan of another position: the C- and Ku-band
+    // plans of one position, or its merged files, are no rivals.
+    double rival = -1e9;
+    for (std::size_t k = 1; k < all.size(); ++k)
+        if (!SamePosition(*all[k].satellite, *all[0].satellite)) {
+            rival = all[k].score;
+            break;
+        }
     all.resize(std::min<std::size_t>(3, all.size()));
 
     // The offset again from the transponders the finder measured one by
-    // one: the correlation moves plateaus by whole MHz against samples up to
+    // one: the occupancy moves plateaus by whole MHz against samples up to
     // 10 MHz apart, the finder's centres are finer. The median of what each
     // lone transponder of about the plan's width says, where three or more
     // agree with the plan.
@@ -195,8 +229,10 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
     }
     result.best = all;
     const Candidate& top = all.front();
-    const double second = all.size() > 1 ? all[1].score : 0;
-    result.named = top.score >= kMinScore && top.score - second >= kMinLead;
+    const bool preferred = std::any_of(in.preferred.begin(), in.preferred.end(), [&](double lon) {
+        return std::fabs(lon - top.satellite->longitude) <= 0.5;
+    });
+    result.named = top.score >= kMinScore && top.score - rival >= (preferred ? kPreferredLead : kMinLead);
     if (result.named)
         result.text = top.satellite->position + " " + top.satellite->name + " (" + std::to_string(top.found) +
                       " из " + std::to_string(top.inRange) + "), гетеродин " + OffsetText(top.offset) + " МГц";
@@ -207,6 +243,35 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
                           ScoreText(c.score) + ", гетеродин " + OffsetText(c.offset) + " МГц";
     }
     return result;
+}
+
+bool AboveHorizon(const pointing::Site& site, double longitude) {
+    return pointing::PointAt(site, longitude).AboveHorizon();
+}
+
+const NamingResult& NameHold::Take(const NamingResult& naming, double seconds) {
+    const std::string position = naming.named ? naming.best.front().satellite->position : std::string();
+    if (position.empty() || position != position_) {
+        position_ = position;
+        since_ = seconds;
+    }
+    const bool holds = !position_.empty() && seconds - since_ >= hold_ - 1e-9;
+    if (holds) {
+        shown_ = naming;
+    } else {
+        shown_.named = false;
+        shown_.best = naming.best;
+        shown_.text = kNotNamed;
+        shown_.tooltip = naming.tooltip;
+    }
+    return shown_;
+}
+
+void NameHold::Reset() {
+    position_.clear();
+    since_ = 0;
+    shown_ = NamingResult{};
+    shown_.text = kNotNamed;
 }
 
 }  // namespace sky

@@ -1,15 +1,27 @@
 // The orbital position named from one sweep. Each position's plan for the
 // swept polarisation is laid over the sweep as the occupancy of every sample
 // (how much of it the plan's transponders cover), shifted by one common
-// oscillator offset of up to +-5 MHz; the score is the correlation of that
-// occupancy with the sweep's levels above the local floor. At 10 MHz steps a
-// dense plan's neighbours merge into one plateau, so the whole pattern of
-// occupied and free frequencies tells more than the found centres one by one.
+// oscillator offset of up to +-5 MHz, and scored by how much better it tells
+// the lit samples from the dark ones than no plan does (a log-likelihood
+// ratio). Plans drift from the sky they were written for: many of their
+// transponders are switched off since, and a few new ones are lit. So the
+// score lets a plan's occupied samples be dark at almost any rate, but holds
+// its free samples to a low rate of being lit. At 10 MHz steps a dense
+// plan's neighbours merge into one plateau, so the whole pattern of occupied
+// and free frequencies tells more than the found centres one by one.
+//
+// A name is given only when the best plan stands clearly above the runner-up
+// at another position; a name is shown only when it holds over the namings
+// of about a second (NameHold). A wrong name sends the dish to the wrong
+// satellite; no name only costs the installer a look.
 #pragma once
 
 #include "sky/Finder.h"
 #include "sky/Plans.h"
 
+#include "pointing/Pointing.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +29,7 @@ namespace sky {
 
 struct Candidate {
     const Satellite* satellite = nullptr;
-    double score = 0;   // correlation, -1..1
+    double score = 0;   // evidence over no plan, in units of one transponder's worth
     int offset = 0;     // MHz the oscillator lies above its nominal value
     int inRange = 0;    // the plan's transponders inside the sweep
     int found = 0;      // of those, the ones a found transponder covers
@@ -40,10 +52,38 @@ struct SweepInput {
     std::uint32_t step = 10;
     panorama::Oscillator osc;
     bool horizontal = true;  // the "H / L" switch position
+    // The site, when one is known: positions below its horizon are left out.
+    std::optional<pointing::Site> site;
+    // The orbital longitudes (east positive) of the meter's table: the
+    // positions the installer means to use. One of them that leads is named
+    // on a slightly smaller lead; they never change the order.
+    std::vector<double> preferred;
 };
 
 // Scores every plan against the sweep. A plan needs at least two
 // transponders inside the sweep to be a candidate.
 NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput& in);
+
+// Whether the satellite over `longitude` stands above the site's horizon.
+bool AboveHorizon(const pointing::Site& site, double longitude);
+
+// What the label shows of the namings: a name only once the same position
+// has been named by every naming for `hold` seconds; until then, and at once
+// when a naming names another position or none, "Спутник не определён" (the
+// tooltip still lists the latest best three).
+class NameHold {
+public:
+    explicit NameHold(double hold = 0.8) : hold_(hold) { shown_.text = kNotNamed; }
+    // Takes the naming made at `seconds` (a steady clock) and returns what to show.
+    const NamingResult& Take(const NamingResult& naming, double seconds);
+    const NamingResult& Shown() const { return shown_; }
+    void Reset();
+
+private:
+    double hold_;
+    std::string position_;  // of the current run of namings; empty: none
+    double since_ = 0;
+    NamingResult shown_;
+};
 
 }  // namespace sky

@@ -284,7 +284,7 @@ TEST(SkyNaming, NamesHotbirdWithAndWithoutOffsetAndNotAFlatSweep) {
         const Levels l = MakeSweep(950, 10, plateaus);
         sky::Finding f;
         sky::FindTransponders(l, 950, 10, lo, f);
-        const sky::NamingResult r = sky::NameSatellite(c.satellites, {&l, &f, 950, 10, lo, true});
+        const sky::NamingResult r = sky::NameSatellite(c.satellites, {&l, &f, 950, 10, lo, true, std::nullopt, {}});
         ASSERT_TRUE(r.named) << r.tooltip;
         EXPECT_EQ(r.best[0].satellite, &*hotbird);
         EXPECT_NEAR(r.best[0].offset, drift, 3);  // within a third of the 10 MHz step
@@ -295,7 +295,7 @@ TEST(SkyNaming, NamesHotbirdWithAndWithoutOffsetAndNotAFlatSweep) {
     const Levels flat = MakeSweep(950, 10, {});
     sky::Finding f;
     sky::FindTransponders(flat, 950, 10, lo, f);
-    const sky::NamingResult r = sky::NameSatellite(c.satellites, {&flat, &f, 950, 10, lo, true});
+    const sky::NamingResult r = sky::NameSatellite(c.satellites, {&flat, &f, 950, 10, lo, true, std::nullopt, {}});
     EXPECT_FALSE(r.named) << r.tooltip;
     EXPECT_EQ(r.text, "Спутник не определён");
 }
