@@ -12,14 +12,19 @@
 // a quarter of those kept moved by 2-4 MHz). Besides the sweep at the
 // position, one between it and its nearest neighbour (both off the beam) and
 // one half blocked (everything 6-10 dB down, the weaker half in the noise).
-// Each is named once without a site and once from a random site that sees
-// the position (and its neighbour) above 5 degrees.
+// Each is swept five times with fresh noise and named after each sweep, as
+// the window names every 200 ms, without a site and from a random site that
+// sees the position (and its neighbour) above 5 degrees.
 //
 // Prints recall and precision of the finder on the plain sky, its centre
-// error, and the naming's table: named right, unnamed and named wrong, per
-// sky, step and site; between two positions either one counts as right.
+// error, and two naming tables, named right, unnamed and named wrong per
+// sky, step and site: the first naming alone, and what the label shows after
+// the fifth (a name only when all five agree). Positions less than half a
+// degree apart count as one; between two positions either one is right.
 // Then the CPU time per sweep.
 //   bench_sky [data set folder, default /usr/share/dvb/dvb-s] [seed, default 1]
+// BENCH_SKY_FIRST=1 adds how often the right position scored best, named or
+// not; BENCH_SKY_DEBUG=1 prints every wrong name.
 #include "panorama/Panorama.h"
 #include "sky/Finder.h"
 #include "sky/Naming.h"

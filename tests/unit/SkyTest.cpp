@@ -299,3 +299,68 @@ TEST(SkyNaming, NamesHotbirdWithAndWithoutOffsetAndNotAFlatSweep) {
     EXPECT_FALSE(r.named) << r.tooltip;
     EXPECT_EQ(r.text, "Спутник не определён");
 }
+
+// Between two positions, or with half the sky gone, the naming may name
+// either position the dish is near, or none, but nothing farther away; a
+// site whose horizon hides the position leaves it out.
+TEST(SkyNaming, AbstainsRatherThanMisnamesAndKeepsToTheHorizon) {
+    const sky::Catalogue c = sky::LoadScanFolder(SCAN_TABLES_DIR);
+    const auto at = [&](const char* position) {
+        return std::find_if(c.satellites.begin(), c.satellites.end(),
+                            [&](const sky::Satellite& s) { return s.position == position && !s.cBand; });
+    };
+    const auto hotbird = at("13.0E"), eutelsat16 = at("16.0E");
+    ASSERT_NE(hotbird, c.satellites.end());
+    ASSERT_NE(eutelsat16, c.satellites.end());
+    const Oscillator lo{9750, false};
+    const auto plateausOf = [&](const sky::Satellite& sat, double height, int keepEvery) {
+        std::vector<Plateau> plateaus;
+        int k = 0;
+        for (const sky::Transponder& t : sat.transponders)
+            if (sky::OnHorizontalSwitch(t.polarisation) && k++ % keepEvery == 0)
+                plateaus.push_back({lo.If(t.frequency), t.Width(), height + (k * 5) % 7});
+        return plateaus;
+    };
+    const auto name = [&](const std::vector<Plateau>& plateaus, std::optional<pointing::Site> site) {
+        const Levels l = MakeSweep(950, 10, plateaus);
+        sky::Finding f;
+        sky::FindTransponders(l, 950, 10, lo, f);
+        return sky::NameSatellite(c.satellites, {&l, &f, 950, 10, lo, true, site, {}});
+    };
+    std::vector<Plateau> between = plateausOf(*hotbird, 4, 1);
+    for (const Plateau& p : plateausOf(*eutelsat16, 4, 1)) between.push_back(p);
+    for (const auto& [plateaus, near] : {std::pair{between, std::vector<std::string>{"13.0E", "16.0E"}},
+                                         std::pair{plateausOf(*hotbird, 3, 2), std::vector<std::string>{"13.0E"}}}) {
+        const sky::NamingResult r = name(plateaus, std::nullopt);
+        if (r.named)
+            EXPECT_NE(std::find(near.begin(), near.end(), r.best[0].satellite->position), near.end()) << r.text;
+    }
+    // Seen from Moscow 13.0E is named; from Denver it lies below the horizon.
+    const std::vector<Plateau> full = plateausOf(*hotbird, 8, 1);
+    EXPECT_TRUE(name(full, pointing::Site{55.7, 37.6}).named);
+    const sky::NamingResult fromDenver = name(full, pointing::Site{39.7, 255.0});
+    EXPECT_FALSE(fromDenver.named && fromDenver.best[0].satellite->position == "13.0E");
+    for (const sky::Candidate& k : fromDenver.best) EXPECT_GT(k.satellite->longitude, -180 + 75) << fromDenver.tooltip;
+}
+
+TEST(SkyNaming, HoldShowsANameOnlyOnceItHeldForItsTime) {
+    sky::Satellite a, b;
+    a.position = "13.0E";
+    b.position = "16.0E";
+    const auto naming = [](const sky::Satellite* s) {
+        sky::NamingResult r;
+        r.named = s != nullptr;
+        r.text = s ? s->position : "Спутник не определён";
+        if (s) r.best.push_back({s});
+        return r;
+    };
+    sky::NameHold hold(0.8);
+    for (double t : {0.0, 0.2, 0.4, 0.6}) EXPECT_FALSE(hold.Take(naming(&a), t).named) << t;
+    EXPECT_EQ(hold.Take(naming(&a), 0.8).text, "13.0E");
+    // Another position, or none, takes the name away at once and starts again.
+    EXPECT_EQ(hold.Take(naming(&b), 1.0).text, "Спутник не определён");
+    EXPECT_FALSE(hold.Take(naming(&b), 1.6).named);
+    EXPECT_TRUE(hold.Take(naming(&b), 1.8).named);
+    EXPECT_FALSE(hold.Take(naming(nullptr), 2.0).named);
+    EXPECT_FALSE(hold.Take(naming(&b), 2.2).named);
+}
