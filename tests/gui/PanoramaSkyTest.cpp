@@ -1,6 +1,6 @@
 // The transponders found and the satellite named, in the real window
 // against the simulated meter: known sweeps, and the real skies of 13.0E
-// and 61.0W.
+// and 58.0W.
 #include "Fixture.h"
 #include "../unit/TestFiles.h"
 
@@ -122,13 +122,13 @@ TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
 }
 
 TEST_F(PanoramaSkyWindow, APositionBelowTheHorizonOfTheSiteGivenIsNeverNamed) {
-    // 61.0W lies below the horizon of 50.0N 36.0E, the values the fields
+    // 58.0W lies below the horizon of 50.0N 36.0E, the values the fields
     // start with; those are no site until the user gives one.
-    sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "61.0W", 2);
+    sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "58.0W", 2);
     ASSERT_TRUE(sim::MeterAt(meter).sky);
     sky->ActionName->trigger();
     Tick(50);
-    EXPECT_TRUE(sky->LabelSat->text().startsWith("61.0W ")) << sky->LabelSat->text().toStdString();
+    EXPECT_TRUE(sky->LabelSat->text().startsWith("58.0W ")) << sky->LabelSat->text().toStdString();
 
     // The same latitude typed in makes the fields the site.
     form->MaskEditLati->selectAll();
@@ -136,7 +136,7 @@ TEST_F(PanoramaSkyWindow, APositionBelowTheHorizonOfTheSiteGivenIsNeverNamed) {
     ASSERT_EQ(form->MaskEditLati->maskedText(), "50,0");
     for (int k = 0; k < 60; ++k) {
         Tick();
-        ASSERT_FALSE(sky->LabelSat->text().startsWith("61.0W")) << "tick " << k;
+        ASSERT_FALSE(sky->LabelSat->text().startsWith("58.0W")) << "tick " << k;
     }
 }
 
