@@ -21,14 +21,16 @@ constexpr double kLitFull = 5;
 // transponders are rarer). A plan that needs more falls behind.
 constexpr double kOccupiedLitMin = 0.25, kOccupiedLitMax = 0.97;
 constexpr double kFreeLitMin = 0.02, kFreeLitMax = 0.3;
-// Naming needs this much evidence over no plan, and this much over the best
-// plan of any other position, both in one transponder's worth of samples.
+// Naming needs this much evidence over no plan (from the samples, or in
+// all), and this much over the best plan of any other position, both in
+// one transponder's worth.
 constexpr double kMinScore = 1.0;
 constexpr double kMinLead = 2.0;
 constexpr double kPreferredLead = 1.5;  // for a position of the meter's table
-// What the lone transponders found add to the leaders' evidence, per
-// standard deviation of what chance would put on the plan's frequencies.
-constexpr double kFoundWeight = 1.0;
+// How much the lone transponders found add to the leaders' evidence, and the
+// share of them a plan is expected to have where they are (some are new).
+constexpr double kFoundWeight = 0.5;
+constexpr double kOnPlan = 0.75;
 // A plan needs at least this many transponders inside the sweep.
 constexpr int kMinInRange = 3;
 
@@ -144,7 +146,7 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
             const double fit = Xlogy(litOcc, q1) + Xlogy(darkOcc, 1 - q1) + Xlogy(litFree, q0) + Xlogy(darkFree, 1 - q0);
             const double score = (fit - none) / perTransponder;
             if (score > best.score) {
-                best.score = score;
+                best.score = best.occupancy = score;
                 best.offset = d;
                 best.inRange = inRange;
             }
@@ -159,26 +161,47 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
     }
     const auto byScore = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
     std::sort(all.begin(), all.end(), byScore);
-    // The leaders again with what the finder measured one by one: how many
-    // more of the lone transponders it found lie on the plan's frequencies
-    // than the plan's share of the band would catch by chance.
+    // The leaders again with what the finder measured one by one: whether
+    // the lone transponders it found lie on the plan's frequencies, as wide
+    // as the plan's there, under one common oscillator offset (searched in
+    // half MHz), against the chance that the plan's share of the band would
+    // catch them anyway. Where a dense plan's transponders merge into one
+    // plateau, this is what tells it from another dense plan.
     // Only the leaders go on: the rest cannot catch up.
-    all.resize(std::min<std::size_t>(12, all.size()));
-    std::vector<double> lone;
+    all.resize(std::min<std::size_t>(24, all.size()));
+    struct Lone {
+        double rf, width;
+    };
+    std::vector<Lone> lone;
     for (const Found& f : in.finding->found)
-        if (!f.partial) lone.push_back(f.centreRf);
+        if (!f.partial) lone.push_back({f.centreRf, f.width});
     if (lone.size() >= 3) {
-        const double tolerance = std::max(step / 2 + 2, 4.0);
+        const double tolerance = std::clamp(step / 2, 1.5, 4.0);
         const double span = step * (kCount - 1);
+        const double n = static_cast<double>(lone.size());
+        std::vector<const Transponder*> plan;
         for (Candidate& c : all) {
-            int matched = 0;
-            for (double f : lone)
-                matched += std::any_of(c.satellite->transponders.begin(), c.satellite->transponders.end(), [&](const Transponder& t) {
-                    return OnHorizontalSwitch(t.polarisation) == in.horizontal && std::fabs(t.frequency - c.offset - f) <= tolerance;
-                });
-            const double share = std::min(0.95, c.inRange * 2 * tolerance / span);
-            const double n = static_cast<double>(lone.size());
-            c.score += kFoundWeight * (matched - n * share) / std::sqrt(n * share * (1 - share) + 1);
+            plan.clear();
+            for (const Transponder& t : c.satellite->transponders)
+                if (OnHorizontalSwitch(t.polarisation) == in.horizontal) plan.push_back(&t);
+            const double chance = std::clamp(c.inRange * 2 * tolerance / span, 0.02, 0.9);
+            const double hit = std::log(kOnPlan / chance), miss = std::log((1 - kOnPlan) / (1 - chance));
+            double best = -1e9;
+            for (double d = -kMaxOffset; d <= kMaxOffset; d += 0.5) {
+                int matched = 0;
+                for (const Lone& f : lone) {
+                    // The plan's transponders from tolerance below the found centre up.
+                    auto t = std::lower_bound(plan.begin(), plan.end(), f.rf + d - tolerance,
+                                              [](const Transponder* p, double v) { return p->frequency < v; });
+                    for (; t != plan.end() && (*t)->frequency <= f.rf + d + tolerance; ++t)
+                        if (std::fabs(f.width - (*t)->Width()) <= std::max(step, 0.3 * (*t)->Width())) {
+                            ++matched;
+                            break;
+                        }
+                }
+                best = std::max(best, matched * hit + (n - matched) * miss);
+            }
+            c.score += kFoundWeight * best;
         }
         std::sort(all.begin(), all.end(), byScore);
     }
@@ -232,7 +255,7 @@ NamingResult NameSatellite(const std::vector<Satellite>& plans, const SweepInput
     const bool preferred = std::any_of(in.preferred.begin(), in.preferred.end(), [&](double lon) {
         return std::fabs(lon - top.satellite->longitude) <= 0.5;
     });
-    result.named = top.score >= kMinScore && top.score - rival >= (preferred ? kPreferredLead : kMinLead);
+    result.named = std::max(top.score, top.occupancy) >= kMinScore && top.score - rival >= (preferred ? kPreferredLead : kMinLead);
     if (result.named)
         result.text = top.satellite->position + " " + top.satellite->name + " (" + std::to_string(top.found) +
                       " из " + std::to_string(top.inRange) + "), гетеродин " + OffsetText(top.offset) + " МГц";

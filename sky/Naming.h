@@ -8,7 +8,11 @@
 // score lets a plan's occupied samples be dark at almost any rate, but holds
 // its free samples to a low rate of being lit. At 10 MHz steps a dense
 // plan's neighbours merge into one plateau, so the whole pattern of occupied
-// and free frequencies tells more than the found centres one by one.
+// and free frequencies tells more than the found centres one by one. The
+// leaders are then weighed again by the finder's lone transponders: whether
+// they lie on the plan's frequencies, as wide as the plan's, under one
+// common offset, against the chance that the plan's share of the band
+// catches them anyway; this tells apart dense plans whose transponders merge.
 //
 // A name is given only when the best plan stands clearly above the runner-up
 // at another position; a name is shown only when it holds over the namings
@@ -30,6 +34,7 @@ namespace sky {
 struct Candidate {
     const Satellite* satellite = nullptr;
     double score = 0;   // evidence over no plan, in units of one transponder's worth
+    double occupancy = 0;  // of it, what the occupied and free samples alone give
     int offset = 0;     // MHz the oscillator lies above its nominal value
     int inRange = 0;    // the plan's transponders inside the sweep
     int found = 0;      // of those, the ones a found transponder covers
