@@ -138,7 +138,12 @@ void AnalysisWindow::CreateControls() {
     FoundSlot = new QVBoxLayout;
     top->addLayout(FoundSlot);
 
-    connect(ButtonRecord, &QPushButton::clicked, this, [this](bool on) {
+    // On toggled, not clicked: assistive technology presses a checkable
+    // button through its toggle action, which emits no click. The window's
+    // own changes of the check (a recording started, stopped or refused)
+    // find the state already matching and do nothing.
+    connect(ButtonRecord, &QPushButton::toggled, this, [this](bool on) {
+        if (on == Recording()) return;
         toolkit::guarded([&] {
             if (!on) {
                 StopRecording();

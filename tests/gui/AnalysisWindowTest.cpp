@@ -6,6 +6,7 @@
 #include "toolkit/Chart.h"
 #include "toolkit/Waterfall.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -62,6 +63,33 @@ TEST_F(WindowTest, AnalysisWaterfallRowsFollowTheSweeps) {
     w->close();
     form->ButtonRead_PANOClick();
     EXPECT_EQ(w->LiveHistory().Size(), 4u);
+}
+
+// "Запись" pressed as a screen reader presses it, through its toggle
+// action (no click): a refused file leaves it up, a chosen one records, and
+// the next press stops.
+TEST_F(WindowTest, AnalysisRecordWorksThroughItsToggleAction) {
+    AnalysisWindow w([](int) { return QString(); });
+    w.show();
+    const auto dir = std::filesystem::temp_directory_path() / ("analysis_a11y_" + std::to_string(QCoreApplication::applicationPid()));
+    std::filesystem::create_directories(dir);
+    const auto press = [&] {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.ButtonRecord);
+        ASSERT_TRUE(a && a->actionInterface());
+        a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    dialogs.fileChoices = {QString()};  // the file dialog cancelled
+    press();
+    EXPECT_FALSE(w.Recording());
+    EXPECT_FALSE(w.ButtonRecord->isChecked());
+    dialogs.fileChoices = {QString::fromStdString((dir / "a.vk3rec").string())};
+    press();
+    EXPECT_TRUE(w.Recording());
+    EXPECT_TRUE(w.ButtonRecord->isChecked());
+    press();
+    EXPECT_FALSE(w.Recording());
+    EXPECT_FALSE(w.ButtonRecord->isChecked());
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
