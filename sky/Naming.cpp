@@ -21,10 +21,12 @@ constexpr double kLitFull = 5;
 // transponders are rarer). A plan that needs more falls behind.
 constexpr double kOccupiedLitMin = 0.25, kOccupiedLitMax = 0.97;
 constexpr double kFreeLitMin = 0.02, kFreeLitMax = 0.3;
-// Naming needs this much evidence over no plan (from the samples, or in
-// all), and this much over the best plan of any other position, both in
-// one transponder's worth.
-constexpr double kMinScore = 1.0;
+// Naming needs the best plan to explain the sweep at least as well as no
+// plan does (from the samples, or in all: a band lit from end to end leaves
+// "no plan" little to miss, so a dense plan's evidence over it is small), and
+// to stand this far above the best plan of any other position, in one
+// transponder's worth.
+constexpr double kMinScore = 0.0;
 constexpr double kMinLead = 2.0;
 constexpr double kPreferredLead = 1.5;  // for a position of the meter's table
 // How much the lone transponders found add to the leaders' evidence, and the

@@ -337,7 +337,7 @@ TEST(SkyNaming, AbstainsRatherThanMisnamesAndKeepsToTheHorizon) {
         }
     }
     // Seen from Moscow 13.0E is named; from Denver it lies below the horizon.
-    const std::vector<Plateau> full = plateausOf(*hotbird, 8, 2);
+    const std::vector<Plateau> full = plateausOf(*hotbird, 8, 1);
     const sky::NamingResult fromMoscow = name(full, pointing::Site{55.7, 37.6});
     EXPECT_TRUE(fromMoscow.named) << fromMoscow.tooltip;
     const sky::NamingResult fromDenver = name(full, pointing::Site{39.7, 255.0});
