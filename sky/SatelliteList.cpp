@@ -141,10 +141,10 @@ bool SatelliteListBuilder::Start(std::string_view element, const Attributes& att
         rootLine_ = line;
     } else if (open_.back() == Open::Root && element == "sat") {
         const std::size_t before = skipped_;
-        Sat(attributes, line);
+        AddSat(attributes, line);
         kind = skipped_ == before ? Open::Sat : Open::SkippedSat;
     } else if (open_.back() == Open::Sat && element == "transponder") {
-        Transponder(attributes, line);
+        AddTransponder(attributes, line);
     }
     open_.push_back(kind);
     names_.emplace_back(element);
@@ -161,7 +161,7 @@ void SatelliteListBuilder::Skip(long long line, std::string_view why) {
     if (skipped_++ == 0) firstSkipped_ = AtLine(line, why);
 }
 
-void SatelliteListBuilder::Sat(const Attributes& attributes, long long line) {
+void SatelliteListBuilder::AddSat(const Attributes& attributes, long long line) {
     const std::string* position = Find(attributes, "position");
     if (!position) return Skip(line, "у <sat> нет атрибута position");
     const std::optional<std::int64_t> p = Integer(*position);
@@ -177,7 +177,7 @@ void SatelliteListBuilder::Sat(const Attributes& attributes, long long line) {
     entries_.push_back({*tenths, *name, {}});
 }
 
-void SatelliteListBuilder::Transponder(const Attributes& attributes, long long line) {
+void SatelliteListBuilder::AddTransponder(const Attributes& attributes, long long line) {
     const std::string* v = Find(attributes, "frequency");
     if (!v) return Skip(line, "у <transponder> нет атрибута frequency");
     const std::optional<std::int64_t> f = Integer(*v);

@@ -75,8 +75,8 @@ private:
         std::string name;
         std::vector<Transponder> transponders;
     };
-    void Sat(const Attributes& attributes, long long line);
-    void Transponder(const Attributes& attributes, long long line);
+    void AddSat(const Attributes& attributes, long long line);
+    void AddTransponder(const Attributes& attributes, long long line);
     void Skip(long long line, std::string_view why);
     SatelliteList Refused(std::string message) const;
 
