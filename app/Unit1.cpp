@@ -308,8 +308,10 @@ void TForm1::BindEvents() {
     on(Timer2, &QTimer::timeout, &TForm1::Button2Click);
     // A coordinate typed by the user makes the fields the site (setting
     // them from a block raises no textEdited).
-    for (toolkit::MaskEdit* field : {MaskEditLati, MaskEditLongi})
-        connect(field, &QLineEdit::textEdited, this, [this] { siteKnown_ = true; });
+    for (toolkit::MaskEdit* field : {MaskEditLati, MaskEditLongi}) {
+        connect(field, &QLineEdit::textEdited, this, [this] { SiteIsKnown(); });
+        connect(field, &QLineEdit::textChanged, this, [this] { ++siteRevision_; });
+    }
 }
 
 // The start-up settings, in order. Selecting an item of a radio group from

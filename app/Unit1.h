@@ -164,6 +164,9 @@ public:
     // the fields start with are no site.
     std::optional<pointing::Site> FieldSite() const;
     std::optional<pointing::Site> KnownSite() const;
+    // Counts every change of the coordinate fields and of whether the site is
+    // known, so that a change is seen without reading the fields.
+    int SiteRevision() const { return siteRevision_; }
 
     // The message boxes of the operations, for the subsystems' logic.
     common::UserPrompt& Prompt();
@@ -203,6 +206,11 @@ private:
     bool centred_ = false;
     QPoint grownShift_;  // how far the grown window moved to stay on screen
     bool siteKnown_ = false;
+    int siteRevision_ = 0;
+    void SiteIsKnown() {
+        siteKnown_ = true;
+        ++siteRevision_;
+    }
 };
 
 extern TForm1* Form1;

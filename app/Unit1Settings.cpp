@@ -130,7 +130,7 @@ void TForm1::ApplySettings() {
 void TForm1::ButtonReadClick(QObject*) {
     settings::ReadFromMeter(SettingsBuf, Prompt(), [this] {
         ApplySettings();
-        siteKnown_ = true;
+        SiteIsKnown();
     });
 }
 
@@ -152,7 +152,7 @@ void TForm1::ButtOpenClick(QObject*) {
     // The logic takes file names as UTF-8 on every system.
     settings::OpenFromFile(file.toStdString(), SettingsBuf, Prompt(), [this] {
         ApplySettings();
-        siteKnown_ = true;
+        SiteIsKnown();
     });
 }
 

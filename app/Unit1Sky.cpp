@@ -28,11 +28,6 @@ constexpr long kMaxPlanFile = 64L << 20;
 
 QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-bool SameSite(const std::optional<pointing::Site>& a, const std::optional<pointing::Site>& b) {
-    if (!a || !b) return !a && !b;
-    return a->latitude == b->latitude && a->longitude == b->longitude;
-}
-
 }  // namespace
 
 // The brackets over the found transponders: a widget of its own laid over
@@ -110,12 +105,7 @@ PanoramaSky::PanoramaSky(TForm1& form, QMenu& menu) : QObject(&form), form_(form
         options.filter = QStringLiteral("Список спутников (*.xml)|*.xml");
         options.mustExist = true;
         const QString file = toolkit::dialogs().openFile(options);
-        if (file.isEmpty() || !LoadSatellites(file)) return;
-        // No name of the old list goes on under the new one: the run starts
-        // again with the naming just made from it.
-        hold_.Reset();
-        if (ActionName->isChecked() && haveTrace_) hold_.Take(naming_, Clock());
-        ShowNaming();
+        if (!file.isEmpty()) LoadSatellites(file);
     });
 }
 
@@ -158,11 +148,16 @@ bool PanoramaSky::LoadSatellites(const QString& file) {
     plansLoaded_ = true;
     plansNote_.clear();
     sinceNaming_ = kNameEvery;
+    // No name of the old plans goes on under the new ones: the run starts
+    // again with the naming made from them now.
+    hold_.Reset();
     if (ActionName->isChecked() && haveTrace_) {
         panorama::TraceTools::Shown shown;
         shown.meaning = meaning_;
         shown.live = levels_;
         Name(shown);
+    } else {
+        ShowNaming();
     }
     toolkit::dialogs().message(U(sky::LoadedText(read)));
     return true;
@@ -216,7 +211,7 @@ void PanoramaSky::TakeIn(const panorama::TraceTools::Shown& shown, bool fresh) {
     if (!ActionName->isChecked()) return;
     // A site given or moved is named with at the next sweep, so that a name
     // below its horizon goes at once.
-    const bool moved = !SameSite(form_.KnownSite(), site_);
+    const bool moved = form_.SiteRevision() != siteRevision_;
     if (changed || moved || ++sinceNaming_ >= kNameEvery) {
         // Namings of samples that meant something else are no run to go on.
         if (changed) hold_.Reset();
@@ -242,8 +237,8 @@ void PanoramaSky::Name(const panorama::TraceTools::Shown& shown) {
     in.step = shown.meaning.step;
     in.osc = panorama::OscillatorOfAxis(shown.meaning.loIndex, shown.meaning.axisMin, shown.meaning.shift);
     in.horizontal = (shown.meaning.flags & panorama::kPolarisationBit) != 0;
-    site_ = form_.KnownSite();
-    in.site = site_;
+    siteRevision_ = form_.SiteRevision();
+    in.site = form_.KnownSite();
     for (const pointing::EntryLine& e : pointing::StoredEntries(form_.GridRows(), std::nullopt))
         if (e.position) in.preferred.push_back(*e.position);
     naming_ = sky::NameSatellite(plans_, in);

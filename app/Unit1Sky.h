@@ -16,7 +16,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,7 +83,7 @@ private:
     sky::Finding finding_;
     sky::NamingResult naming_;  // the latest, which the hold takes in
     sky::NameHold hold_;
-    std::optional<pointing::Site> site_;  // the site the latest naming was made for; none: no site known
+    int siteRevision_ = -1;  // of the site the latest naming was made for
     panorama::SampleMeaning meaning_;
     panorama::Levels levels_{};  // the trace the finding was made from
     bool haveTrace_ = false;

@@ -18,8 +18,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// A decimal integer of at most `limit`; no value when not one.
-std::optional<std::int64_t> Integer(std::string_view s, std::int64_t limit) {
+}  // namespace
+
+std::optional<std::int64_t> DecimalInteger(std::string_view s, std::int64_t limit) {
     bool negative = false;
     if (!s.empty() && s.front() == '-') {
         negative = true;
@@ -35,10 +36,7 @@ std::optional<std::int64_t> Integer(std::string_view s, std::int64_t limit) {
     return negative ? -v : v;
 }
 
-// Plausible satellite frequencies and symbol rates: the readers refuse
-// what no plan holds rather than carry it into the naming.
-constexpr std::int64_t kMaxKHz = 100'000'000;      // 100 GHz
-constexpr std::int64_t kMaxSymbolRate = 1'000'000'000;
+namespace {
 
 void SortPlan(std::vector<Transponder>& t) {
     std::stable_sort(t.begin(), t.end(),
@@ -99,10 +97,10 @@ Plans<Transponder> ParseScanFile(std::string_view text) {
         const std::string_view value = Trim(line.substr(eq + 1));
         if (key.empty()) return refuse(lineNo, "пустой ключ");
         if (key == "FREQUENCY") {
-            section->frequency = Integer(value, kMaxKHz);
+            section->frequency = DecimalInteger(value, kMaxKHz);
             if (!section->frequency || *section->frequency <= 0) return refuse(lineNo, "неверная частота");
         } else if (key == "SYMBOL_RATE") {
-            section->rate = Integer(value, kMaxSymbolRate);
+            section->rate = DecimalInteger(value, kMaxSymbolRate);
             if (!section->rate || *section->rate <= 0) return refuse(lineNo, "неверная символьная скорость");
         } else if (key == "POLARIZATION") {
             if (value == "HORIZONTAL") section->pol = Polarisation::H;

@@ -7,6 +7,7 @@
 // where and why. Texts are UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -83,6 +84,15 @@ void AddToCatalogue(Catalogue& catalogue, const ScanFileName& file, std::vector<
 // Where the data set lies: on Windows the "dvb-s" folder beside the program
 // (`programFolder`, UTF-8), elsewhere Debian's /usr/share/dvb/dvb-s.
 std::string ScanFolder(const std::string& programFolder);
+
+// Plausible satellite frequencies and symbol rates: the readers refuse what
+// no plan holds rather than carry it into the naming.
+inline constexpr std::int64_t kMaxKHz = 100'000'000;  // 100 GHz
+inline constexpr std::int64_t kMaxSymbolRate = 1'000'000'000;
+
+// A decimal integer (a minus sign, then digits only) of at most `limit`; no
+// value when not one.
+std::optional<std::int64_t> DecimalInteger(std::string_view s, std::int64_t limit);
 
 // A refusal's or a skipped entry's place and reason: "строка 12: <why>".
 std::string AtLine(long long line, std::string_view why);

@@ -1,7 +1,6 @@
 #include "sky/SatelliteList.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -12,10 +11,6 @@
 namespace sky {
 namespace {
 
-// Plausible frequencies and symbol rates: what no plan holds is a bad value
-// rather than something to carry into the naming.
-constexpr std::int64_t kMaxKHz = 100'000'000;  // 100 GHz
-constexpr std::int64_t kMaxSymbolRate = 1'000'000'000;
 constexpr double kCBandBelow = 6000;  // MHz
 // Deeper than any list nests; a text nesting deeper is refused rather than
 // followed element by element.
@@ -29,15 +24,12 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// A decimal integer, blanks around it allowed; no value when not one.
+// A decimal integer as an attribute writes it: blanks around it and a plus
+// sign allowed; no value when not one.
 std::optional<std::int64_t> Integer(std::string_view s) {
     s = Trim(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-    if (s.empty() || s.size() > 15) return std::nullopt;
-    std::int64_t v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
+    return DecimalInteger(s, 999'999'999'999);
 }
 
 const std::string* Find(const SatelliteListBuilder::Attributes& attributes, std::string_view name) {
