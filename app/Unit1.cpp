@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
+#include "app/Unit1Reader.h"
 #include "device/UsbLink.h"
 
 #include "toolkit/Chart.h"
@@ -14,7 +15,9 @@
 
 #include <QAnyStringView>
 #include <QCheckBox>
+#include <QAction>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -82,7 +85,7 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     toolkit::setDialogParent(this);
     CreateControls();  // design values: no handler runs while they load
     BindEvents();
-    Tools = std::make_unique<PanoramaTools>(*this);
+    CreateFeatures();
     StartUp();
     NameControls();
     Timer1->start();
@@ -90,6 +93,7 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
 }
 
 TForm1::~TForm1() {
+    Features.reset();  // before the controls its features read
     if (Form1 == this) Form1 = nullptr;
 }
 
@@ -362,26 +366,36 @@ void TForm1::ButtonRead_PANOClick(QObject*) {
     const panorama::TickResult result =
         panorama::ExchangeTick(panoramaOn, PanoFlags, PanoShift, PanoStep, frame_, SettingsBuf, &link);
     ShowMeterState(link);
-    // The tools take the sweep in; the trace stays as it is while they hold
-    // the picture still. What the tick changes on the chart is painted at
-    // once, in one repaint.
+    // The features take the tick's record; the trace stays as it is while
+    // the picture is held still. What the tick changes on the chart is
+    // painted at once, in one repaint.
     const toolkit::Chart::UpdateBatch batch(*Chart1);
-    if (Tools->TakeIn(result, frame_, scale)) DrawSweep();
+    if (TakeSweep(result, frame_, scale).fresh) DrawSweep();
+}
+
+const live::Sweep& TForm1::TakeSweep(panorama::TickResult result, const panorama::SweepFrame& frame,
+                                     const panorama::LevelScale& scale) {
+    live::TickIn in;
+    in.result = result;
+    in.frame = result == panorama::TickResult::Swept ? &frame : nullptr;
+    in.meaning = reader_->Meaning();
+    in.scale = scale;
+    in.levelMin = static_cast<std::int32_t>(LeftAxis->minimum());
+    in.levelMax = static_cast<std::int32_t>(LeftAxis->maximum());
+    in.nowMs = QDateTime::currentMSecsSinceEpoch();
+    return Features->Take(in);
 }
 
 // Both series are refilled in one update each: the chosen one gets the trace,
 // the other is emptied (both with no style chosen). The area fills down to
 // the plot's bottom by itself, whatever the unit.
 void TForm1::DrawSweep() {
-    const double axisMin = BottomAxis->minimum();
-    const panorama::Levels& live = Tools->Live();
-    points_.resize(panorama::kSamples);
-    for (int i = 0; i < panorama::kSamples; ++i)
-        points_[i] = QPointF(panorama::SampleX(axisMin, i, PanoStep), live[i]);
+    const double x0 = panorama::SampleX(BottomAxis->minimum(), 0, PanoStep);
+    const panorama::Levels& live = Features->Pipeline().Traces().shown().live;
     const int style = RadioGroupStyle->itemIndex();
-    if (style == 0) Series1->replace(points_);
+    if (style == 0) Series1->setLevels(x0, PanoStep, live.data(), panorama::kSamples);
     else Series1->clear();
-    if (style == 1) Series2->replace(points_);
+    if (style == 1) Series2->setLevels(x0, PanoStep, live.data(), panorama::kSamples);
     else Series2->clear();
 }
 

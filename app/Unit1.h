@@ -9,8 +9,6 @@
 #include "settings/Editor.h"
 #include "settings/SettingsBlock.h"
 
-#include <QList>
-#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
@@ -28,8 +26,12 @@ class QScrollBar;
 class QSlider;
 class QTimer;
 class QToolButton;
-class PanoramaTools;
+class FeatureSet;
+class FormReader;
 
+namespace live {
+struct Sweep;
+}
 namespace device {
 enum class LinkState;
 }
@@ -112,9 +114,9 @@ public:
     QTimer* Timer1;
     QTimer* Timer2;
 
-    // The installer's tools on the chart (holds, average, peak, freeze,
-    // marks, saves): its context menu, shortcuts and hold traces.
-    std::unique_ptr<PanoramaTools> Tools;
+    // The panorama's features (holds, peak, marks, sky, tone, analysis,
+    // saves, report): the live pipeline, the chart's menu and its keys.
+    std::unique_ptr<FeatureSet> Features;
 
     // The window's own data.
     settings::SettingsBlock SettingsBuf{};
@@ -148,9 +150,14 @@ public:
     void Button1Click(QObject* Sender = nullptr);
     void Button2Click(QObject* Sender = nullptr);
 
+    // The tick's part after the exchange with the meter: the features take
+    // its record (the pipeline works it out first). Its `fresh`: the live
+    // trace is to be drawn again.
+    const live::Sweep& TakeSweep(panorama::TickResult result, const panorama::SweepFrame& frame,
+                                 const panorama::LevelScale& scale);
     // The live trace (the last sweep's levels, or their running mean) on the
     // series the style selects (the second half of a panorama tick, after the
-    // exchange with the meter).
+    // exchange with the meter and the features).
     void DrawSweep();
 
     // Controls to SettingsBuf and back.
@@ -190,6 +197,7 @@ private:
     void CreateControls();
     void CreateChart();
     void CreateSettingsEditor();
+    void CreateFeatures();
     void NameControls();
     void BindEvents();
     void StartUp();
@@ -202,7 +210,7 @@ private:
     static constexpr double kLevelFloor = -1000;
 
     panorama::SweepFrame frame_{};
-    QList<QPointF> points_;
+    std::unique_ptr<FormReader> reader_;  // the controls, read for the features
     bool centred_ = false;
     QPoint grownShift_;  // how far the grown window moved to stay on screen
     bool siteKnown_ = false;

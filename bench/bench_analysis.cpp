@@ -4,9 +4,10 @@
 // under its own 25 ms timer with the analysis window open and recording on
 // (ticks a second and CPU a tick). Under Xvfb: QT_QPA_PLATFORM=xcb.
 //   bench_analysis [seconds of the timed run, default 10]
-#include "app/AnalysisWindow.h"
+#include "app/modules/Analysis.h"
+#include "app/modules/AnalysisWindow.h"
 #include "app/Unit1.h"
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
 #include "recording/Recording.h"
 #include "sim/Sim.h"
 #include "toolkit/Application.h"
@@ -77,15 +78,15 @@ int main(int argc, char** argv) {
         return seconds;
     };
     timedRun("main window only");
-    form.Tools->ShowAnalysis();
+    form.Features->Find<AnalysisFeature>()->ShowWindow();
     const auto file = std::filesystem::temp_directory_path() / "bench_analysis.vk3rec";
     std::filesystem::remove(file);
-    if (!form.Tools->Analysis->StartRecording(QString::fromStdString(file.string()))) {
+    if (!form.Features->Find<AnalysisFeature>()->StartRecording(QString::fromStdString(file.string()))) {
         std::printf("cannot record to %s\n", file.string().c_str());
         return 1;
     }
     const double seconds = timedRun("analysis window open and recording");
-    form.Tools->Analysis->StopRecording();
+    form.Features->Find<AnalysisFeature>()->StopRecording();
     const auto size = std::filesystem::file_size(file);
     std::filesystem::remove(file);
     std::printf("  recording: %.1f MB an hour (target <= 40)\n", size / seconds * 3600 / 1e6);

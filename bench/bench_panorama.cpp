@@ -9,8 +9,9 @@
 //   bench_panorama [seconds of a timed run, default 10] [ticks per measurement, default 1000]
 //                  [timed runs per style, default 3]
 #include "app/Unit1.h"
-#include "app/Unit1Aiming.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/AimingSound.h"
+#include "app/modules/Tone.h"
+#include "app/Features.h"
 #include "panorama/Panorama.h"
 #include "sim/Sim.h"
 #include "toolkit/Application.h"
@@ -68,9 +69,9 @@ int main(int argc, char** argv) {
         for (int c = 0; c < 5; ++c) form.StringGrid1->setCell(c, r + 1, cells[c]);
     }
     auto setTools = [&form](bool on) {
-        PanoramaTools& t = *form.Tools;
-        for (QAction* a : {t.ActionMaxHold, t.ActionMinHold, t.ActionAverage[3], t.ActionPeak, t.ActionMarks})
-            if (a->isChecked() != on) a->trigger();
+        FeatureSet& t = *form.Features;
+        for (const char* name : {"ActionMaxHold", "ActionMinHold", "ActionAverage32", "ActionPeak", "ActionMarks"})
+            if (QAction* a = t.Item(QString::fromLatin1(name)); a->isChecked() != on) a->trigger();
     };
     const panorama::LevelScale scale = panorama::ComputeLevelScale(9, 4300, 0);
 
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
                 double inDraw = 0, inPaint = 0;
                 for (int i = 0; i < kTicks; ++i) {
                     const double t0 = CpuSeconds();
-                    if (form.Tools->TakeIn(panorama::TickResult::Swept, frame, scale)) form.DrawSweep();
+                    if (form.TakeSweep(panorama::TickResult::Swept, frame, scale).fresh) form.DrawSweep();
                     const double t1 = CpuSeconds();
                     QCoreApplication::processEvents();  // the repaint the new trace causes
                     inPaint += CpuSeconds() - t1;
@@ -123,22 +124,23 @@ int main(int argc, char** argv) {
             void Set(std::optional<double>) override {}
             void Beep() override {}
         };
-        PanoramaTools& t = *form.Tools;
-        const bool real = t.ActionAimingSound->isEnabled();
-        if (!real) t.Aiming = std::make_unique<AimingSound>(form, *t.ActionAimingSound, std::make_unique<NullOutput>());
+        FeatureSet& t = *form.Features;
+        QAction* tone = t.Item("ActionAimingSound");
+        const bool real = tone->isEnabled();
+        if (!real) t.Find<ToneFeature>()->UseOutput(std::make_unique<NullOutput>());
         form.RadioGroupStyle->setItemIndex(0);
         const double plain = PerCall(kTicks, kRepeats, [&] {
             form.ButtonRead_PANOClick();
             QCoreApplication::processEvents();
             sim::ClearLog();
         });
-        t.ActionAimingSound->trigger();
+        tone->trigger();
         const double toned = PerCall(kTicks, kRepeats, [&] {
             form.ButtonRead_PANOClick();
             QCoreApplication::processEvents();
             sim::ClearLog();
         });
-        t.ActionAimingSound->trigger();
+        tone->trigger();
         std::printf(" line style, aiming tone %s:\n",
                     real ? "on, through the system's sound output" : "on (no sound output here: a silent device)");
         Row("whole tick with its repaint, tone off", plain);

@@ -3,7 +3,7 @@
 // least one plan, each at a position within +-180 degrees written as the
 // data set writes it, of one band, its transponders positive and in
 // ascending frequency, and the counts the message tells agreeing with them.
-#include "app/SatellitesXml.h"
+#include "app/modules/SatellitesXml.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -64,6 +64,12 @@ void ChartSeries::replace(const QList<QPointF>& points) {
     changed();
 }
 
+void ChartSeries::setLevels(double x0, double dx, const float* levels, int count) {
+    points_.resize(count);
+    for (int i = 0; i < count; ++i) points_[i] = QPointF(x0 + i * dx, levels[i]);
+    changed();
+}
+
 void ChartSeries::clear() {
     if (points_.isEmpty()) return;
     points_.clear();
@@ -353,9 +359,24 @@ void Chart::paintChart(QPainter& p) {
     p.restore();
 }
 
+void Chart::addLayer(ChartLayer* layer) {
+    if (std::find(layers_.begin(), layers_.end(), layer) != layers_.end()) return;
+    layers_.push_back(layer);
+    updateTrace();
+}
+
+void Chart::removeLayer(ChartLayer* layer) {
+    if (std::erase(layers_, layer)) updateTrace();
+}
+
 void Chart::paintTrace(QPainter& p) {
     for (const auto& s : series_)
         if (s->isVisible() && !s->points().isEmpty()) paintSeries(p, *s);
+    for (ChartLayer* layer : layers_) {
+        p.save();
+        layer->paintLayer(p, *this);
+        p.restore();
+    }
     if (marker_) paintMarker(p);
 }
 

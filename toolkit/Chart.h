@@ -55,6 +55,8 @@ public:
     // Replaces all points in one call. The points are kept in ascending x;
     // points with equal x keep the order in which they were given.
     void replace(const QList<QPointF>& points);
+    // Replaces all points by `count` levels at x0, x0 + dx, ... (dx > 0).
+    void setLevels(double x0, double dx, const float* levels, int count);
     void clear();
     qsizetype count() const { return points_.size(); }
     const QList<QPointF>& points() const { return points_; }
@@ -83,6 +85,16 @@ struct ChartMark {
     bool operator==(const ChartMark&) const = default;
 };
 
+// Something a feature draws over the plot: painted by the chart in the pass
+// that paints the series (after them, beneath the marker), on the screen and
+// in paintChart alike, clipped to the plot, in chart pixels. A layer whose
+// picture changed asks the chart to repaint the plot (updateTrace).
+class ChartLayer {
+public:
+    virtual ~ChartLayer() = default;
+    virtual void paintLayer(QPainter& painter, const Chart& chart) = 0;
+};
+
 // One point marked on the plot, its label beside it.
 struct ChartMarker {
     QPointF value;
@@ -108,6 +120,9 @@ public:
     // A new series, owned by the chart, drawn after those added before it.
     ChartSeries* addSeries(ChartSeries::Style style, const QColor& colour);
     int seriesCount() const { return static_cast<int>(series_.size()); }
+    // Layers, painted in the order they were added; not owned.
+    void addLayer(ChartLayer* layer);
+    void removeLayer(ChartLayer* layer);
     ChartSeries* series(int i) const { return series_.at(static_cast<size_t>(i)).get(); }
 
     QString title() const { return title_; }
@@ -214,6 +229,7 @@ private:
     ChartAxis bottom_;
     ChartAxis left_;
     std::vector<std::unique_ptr<ChartSeries>> series_;
+    std::vector<ChartLayer*> layers_;
     QString title_;
     QColor background_{0, 0, 0};
     QPixmap static_;

@@ -3,7 +3,7 @@
 // oscillator as the device hands it back, so that a new pitch is heard some
 // 30 ms after it is set. The window's thread only sets the pitch, under a
 // lock.
-#include "app/ToneOutput.h"
+#include "app/modules/ToneOutput.h"
 
 #include <windows.h>
 #include <mmsystem.h>

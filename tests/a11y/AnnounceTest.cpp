@@ -5,7 +5,7 @@
 // in the bridge's place.
 #include "Fixture.h"
 
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
 
 #include "toolkit/Application.h"
 #include "toolkit/Chart.h"
@@ -127,11 +127,11 @@ TEST_F(Announce, TheMetersStateAndThePeakMarkerTellWhatBecameOfThem) {
     EXPECT_TRUE(Announced(QAccessible::NameChanged, f.LabelState));
     sim::Replug(meter);
     f.SpeedButton1->setChecked(true);
-    f.Tools->ActionPeak->trigger();
+    f.Features->Item("ActionPeak")->trigger();
     f.ButtonRead_PANOClick();
     // The marker has no widget of its own: its events come without one.
     EXPECT_TRUE(Announced(QAccessible::ObjectShow, nullptr));
-    f.Tools->ActionPeak->trigger();
+    f.Features->Item("ActionPeak")->trigger();
     EXPECT_TRUE(Announced(QAccessible::ObjectHide, nullptr));
 }
 

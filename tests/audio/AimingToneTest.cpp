@@ -4,8 +4,9 @@
 // the pitch measured over time. Each level step must sound within 2 % of the
 // mapping and be heard within 100 ms of the sweep that brought it.
 #include "app/Unit1.h"
-#include "app/Unit1Aiming.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/AimingSound.h"
+#include "app/Features.h"
+#include "app/modules/Tone.h"
 #include "sim/Sim.h"
 #include "toolkit/Application.h"
 #include "toolkit/Chart.h"
@@ -172,8 +173,8 @@ TEST(AimingTone, EveryLevelStepSoundsAtItsPitchWithin100Ms) {
     sim::Reset();
     const int meter = sim::AddMeter();
     TForm1 form;
-    PanoramaTools& tools = *form.Tools;
-    ASSERT_TRUE(tools.ActionAimingSound->isEnabled()) << tools.ActionAimingSound->toolTip().toStdString();
+    FeatureSet& tools = *form.Features;
+    ASSERT_TRUE(tools.Item("ActionAimingSound")->isEnabled()) << tools.Item("ActionAimingSound")->toolTip().toStdString();
     form.show();
     form.SpeedButton1->setChecked(true);
 
@@ -194,15 +195,15 @@ TEST(AimingTone, EveryLevelStepSoundsAtItsPitchWithin100Ms) {
     ASSERT_GT(rec.Samples(), 0u) << "parec records nothing";
 
     script(samples[0]);
-    tools.ActionAimingSound->trigger();
-    ASSERT_TRUE(tools.Aiming->On());
+    tools.Item("ActionAimingSound")->trigger();
+    ASSERT_TRUE(tools.Find<ToneFeature>()->Aiming->On());
 
     // The tick that first brings a step's sweep: right after the window's
     // own handler of the same timer, which is connected first.
     std::vector<double> arrival(samples.size(), -1), expected(samples.size(), 0);
     std::size_t step = 0;
     QObject::connect(form.Timer1, &QTimer::timeout, &form, [&] {
-        const auto& last = tools.Aiming->Last();
+        const auto& last = tools.Find<ToneFeature>()->Aiming->Last();
         if (step < samples.size() && arrival[step] < 0 && last.pitch) {
             const float level = panorama::Level(static_cast<std::uint8_t>(samples[step]), form.PanoOpor, form.PanoKoef);
             expected[step] = aiming::PitchForLevel(level, form.LeftAxis->minimum(), form.LeftAxis->maximum());
@@ -218,7 +219,7 @@ TEST(AimingTone, EveryLevelStepSoundsAtItsPitchWithin100Ms) {
         ASSERT_GE(arrival[step], 0) << "step " << step << " never reached the tone";
     }
     // Frozen: silence.
-    tools.ActionFreeze->trigger();
+    tools.Item("ActionFreeze")->trigger();
     const double frozenAt = Seconds(Clock::now(), origin);
     for (QElapsedTimer t; (t.isValid() || (t.start(), true)) && t.elapsed() < 300;)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -3,7 +3,7 @@
 // that acting through the accessibility interface behaves as a click does.
 #include "Fixture.h"
 
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
 
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
@@ -289,7 +289,7 @@ TEST_F(Accessibility, TheChartsLabelsAreItsChildrenWithTheirLiveTexts) {
     // The peak marker, which the chart paints itself, is read as one more
     // label of the chart while it is shown.
     f.SpeedButton1->setChecked(true);
-    f.Tools->ActionPeak->trigger();
+    f.Features->Item("ActionPeak")->trigger();
     f.ButtonRead_PANOClick();
     ASSERT_TRUE(f.Chart1->marker().has_value());
     const QString peak = f.Chart1->marker()->label;
@@ -299,6 +299,6 @@ TEST_F(Accessibility, TheChartsLabelsAreItsChildrenWithTheirLiveTexts) {
     QAccessibleInterface* marker = chart->child(chart->childCount() - 1);
     EXPECT_EQ(marker->parent(), chart);
     EXPECT_EQ(chart->indexOfChild(marker), chart->childCount() - 1);
-    f.Tools->ActionPeak->trigger();
+    f.Features->Item("ActionPeak")->trigger();
     EXPECT_EQ(children().size(), 4);
 }

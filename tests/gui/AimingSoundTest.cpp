@@ -2,8 +2,9 @@
 // place of the system's.
 #include "Fixture.h"
 
-#include "app/Unit1Aiming.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/AimingSound.h"
+#include "app/Features.h"
+#include "app/modules/Tone.h"
 #include "toolkit/Chart.h"
 
 #include <QAction>
@@ -37,8 +38,8 @@ protected:
         auto out = std::make_unique<RecordingOutput>();
         out->why = std::move(why);
         output = out.get();
-        tools = form->Tools.get();
-        tools->Aiming = std::make_unique<AimingSound>(*form, *tools->ActionAimingSound, std::move(out));
+        tools = form->Features.get();
+        tools->Find<ToneFeature>()->UseOutput(std::move(out));
         form->show();
         QApplication::setActiveWindow(form.get());
     }
@@ -52,13 +53,13 @@ protected:
     double PitchOf(int sample) const {
         return aiming::PitchForLevel(panorama::Level(static_cast<std::uint8_t>(sample), 9, 0.43f), 45, 125);
     }
-    PanoramaTools* tools = nullptr;
+    FeatureSet* tools = nullptr;
     RecordingOutput* output = nullptr;
 };
 
 TEST_F(AimingSoundWindow, WithoutASoundDeviceTheItemIsDisabledAndSaysWhy) {
     Use(kNoSoundDevice);
-    QAction* item = tools->ActionAimingSound;
+    QAction* item = tools->Item("ActionAimingSound");
     EXPECT_FALSE(item->isEnabled());
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(item->toolTip(), QString::fromUtf8(kNoSoundDevice));
@@ -74,7 +75,7 @@ TEST_F(AimingSoundWindow, WithoutASoundDeviceTheItemIsDisabledAndSaysWhy) {
 
 TEST_F(AimingSoundWindow, TheToneFollowsEachSweepBeepsAtANewBestAndFallsSilentWhenItMust) {
     Use();
-    QAction* item = tools->ActionAimingSound;
+    QAction* item = tools->Item("ActionAimingSound");
     EXPECT_TRUE(item->isEnabled());
     EXPECT_FALSE(item->isChecked());
     form->SpeedButton1->setChecked(true);
@@ -93,7 +94,7 @@ TEST_F(AimingSoundWindow, TheToneFollowsEachSweepBeepsAtANewBestAndFallsSilentWh
     Tick(140);
     EXPECT_DOUBLE_EQ(*output->tones.back(), PitchOf(140));
     // "Сбросить": the next level is the new mark, the one after beeps.
-    tools->ActionReset->trigger();
+    tools->Item("ActionReset")->trigger();
     Tick(141);
     Tick(144);
     EXPECT_EQ(output->beeps, 2);
@@ -105,10 +106,10 @@ TEST_F(AimingSoundWindow, TheToneFollowsEachSweepBeepsAtANewBestAndFallsSilentWh
                      aiming::PitchForLevel(panorama::Level(144, 9, 0.43f), 45, 85));
 
     // Silent while frozen, without a sweep and without a meter.
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     Tick(200);
     EXPECT_FALSE(output->tones.back().has_value());
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     Tick(200);
     EXPECT_TRUE(output->tones.back().has_value());
     form->SpeedButton1->setChecked(false);

@@ -1,8 +1,9 @@
 // The analysis window: the waterfall follows the main window's sweeps, and a
 // recording replays exactly the sweeps it holds, each at its time.
 #include "Fixture.h"
-#include "app/AnalysisWindow.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/AnalysisWindow.h"
+#include "app/Features.h"
+#include "app/modules/Analysis.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Waterfall.h"
 
@@ -40,8 +41,8 @@ int Column(int k) { return (k - 1) * 5; }
 TEST_F(WindowTest, AnalysisWaterfallRowsFollowTheSweeps) {
     form->SpeedButton1->setChecked(true);
     form->show();
-    form->Tools->ActionAnalysis->trigger();
-    AnalysisWindow* w = form->Tools->Analysis.get();
+    form->Features->Item("ActionAnalysis")->trigger();
+    AnalysisWindow* w = form->Features->Find<AnalysisFeature>()->Window.get();
     ASSERT_TRUE(w && w->isVisible());
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Velkarn3 — Анализ"));
     sim::MeterAt(meter).scriptedSweeps = {Frame(1), Frame(2), Frame(3)};
@@ -65,14 +66,31 @@ TEST_F(WindowTest, AnalysisWaterfallRowsFollowTheSweeps) {
     EXPECT_EQ(w->LiveHistory().Size(), 4u);
 }
 
-// "Запись" pressed as a screen reader presses it, through its toggle
-// action (no click): a refused file leaves it up, a chosen one records, and
-// the next press stops.
-TEST_F(WindowTest, AnalysisRecordWorksThroughItsToggleAction) {
-    AnalysisWindow w([](int) { return QString(); });
-    w.show();
+// Sweeps are kept and recorded with the window never opened ("Запись" in
+// the chart's menu), and the window opens on the history already there.
+// Its own "Запись" pressed as a screen reader presses it, through its
+// toggle action (no click): a refused file leaves it up, a chosen one
+// records, and the next press stops.
+TEST_F(WindowTest, AnalysisRecordsFromTheMenuOrItsButtonAsAScreenReaderPressesIt) {
     const auto dir = std::filesystem::temp_directory_path() / ("analysis_a11y_" + std::to_string(QCoreApplication::applicationPid()));
     std::filesystem::create_directories(dir);
+    const auto file = [&](const char* name) { return QString::fromStdString((dir / name).string()); };
+    auto* analysis = form->Features->Find<AnalysisFeature>();
+    QAction* item = form->Features->Item("ActionRecord");
+    form->SpeedButton1->setChecked(true);
+    sim::MeterAt(meter).scriptedSweeps = {Frame(1), Frame(2), Frame(3)};
+    dialogs.fileChoices = {file("menu.vk3rec")};
+    item->trigger();
+    EXPECT_TRUE(analysis->Recording());
+    for (int k = 0; k < 3; ++k) form->ButtonRead_PANOClick();
+    item->trigger();
+    EXPECT_FALSE(analysis->Recording());
+    EXPECT_GT(std::filesystem::file_size(dir / "menu.vk3rec"), 3u * 128);
+    EXPECT_EQ(analysis->Window, nullptr);
+
+    analysis->ShowWindow();
+    AnalysisWindow& w = *analysis->Window;
+    EXPECT_EQ(w.Waterfall->newest(), std::optional<std::uint64_t>(2));
     const auto press = [&] {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.ButtonRecord);
         ASSERT_TRUE(a && a->actionInterface());
@@ -80,20 +98,23 @@ TEST_F(WindowTest, AnalysisRecordWorksThroughItsToggleAction) {
     };
     dialogs.fileChoices = {QString()};  // the file dialog cancelled
     press();
-    EXPECT_FALSE(w.Recording());
+    EXPECT_FALSE(analysis->Recording());
     EXPECT_FALSE(w.ButtonRecord->isChecked());
-    dialogs.fileChoices = {QString::fromStdString((dir / "a.vk3rec").string())};
+    dialogs.fileChoices = {file("a.vk3rec")};
     press();
-    EXPECT_TRUE(w.Recording());
+    EXPECT_TRUE(analysis->Recording());
     EXPECT_TRUE(w.ButtonRecord->isChecked());
+    EXPECT_TRUE(item->isChecked());
     press();
-    EXPECT_FALSE(w.Recording());
-    EXPECT_FALSE(w.ButtonRecord->isChecked());
+    EXPECT_FALSE(analysis->Recording());
+    EXPECT_FALSE(w.ButtonRecord->isChecked() || item->isChecked());
+    EXPECT_TRUE(dialogs.messages.isEmpty() && dialogs.errors.isEmpty());
     std::filesystem::remove_all(dir);
 }
 
 TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
-    AnalysisWindow w([](int) { return QString(); });
+    live::Pipeline& pipeline = form->Features->Pipeline();
+    AnalysisWindow w(pipeline, [](int) { return QString(); });
     w.show();
     const auto dir = std::filesystem::temp_directory_path() / ("analysis_" + std::to_string(QCoreApplication::applicationPid()));
     std::filesystem::create_directories(dir);
@@ -102,18 +123,26 @@ TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
     m.sample = {10, 950, 11550, 0, 0xC000, 0, 9, 4300};
     m.levelMin = 45;
     m.levelMax = 125;
+    const auto tick = [&](const panorama::SweepFrame* f, std::int64_t nowMs) {
+        live::TickIn in;
+        in.result = f ? panorama::TickResult::Swept : panorama::TickResult::Idle;
+        in.frame = f;
+        in.meaning = m.sample;
+        in.scale = panorama::ComputeLevelScale(m.sample.oporPosition, m.sample.koefPosition, m.sample.unitIndex);
+        in.levelMin = m.levelMin;
+        in.levelMax = m.levelMax;
+        in.nowMs = nowMs;
+        w.Take(pipeline.Take(in));
+    };
     const std::int64_t t0 = 1'765'000'000'000;
-    w.TakeIn(nullptr, m, false, t0 - 10);  // a tick without a sweep: the recording starts at its time
-    dialogs.fileChoices = {file};
-    w.ButtonRecord->click();
-    ASSERT_TRUE(w.Recording());
+    tick(nullptr, t0 - 10);  // a tick without a sweep: the recording starts at its time
+    ASSERT_TRUE(pipeline.StartRecording(file.toStdString(), 0));
     const std::vector<std::int64_t> times = {t0, t0 + 25, t0 + 50, t0 + 400, t0 + 425, t0 + 1450};
     for (std::size_t i = 0; i < times.size(); ++i) {
         const panorama::SweepFrame f = Frame(static_cast<int>(i));
-        w.TakeIn(&f, m, false, times[i]);
+        tick(&f, times[i]);
     }
-    w.ButtonRecord->click();
-    ASSERT_FALSE(w.Recording());
+    ASSERT_TRUE(pipeline.StopRecording());
 
     ASSERT_TRUE(w.OpenRecording(file));
     std::filesystem::remove_all(dir);
@@ -123,11 +152,11 @@ TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
     auto shownCount = [&] { return w.Shown().Size(); };
     EXPECT_EQ(shownCount(), 1u);
     std::int64_t now = t0 + 100'000;
-    w.TakeIn(nullptr, m, false, now);  // the clock starts with the first tick after opening
+    tick(nullptr, now);  // the clock starts with the first tick after opening
     const std::vector<std::pair<std::int64_t, std::size_t>> steps = {{30, 2}, {20, 3}, {340, 3}, {10, 4}, {1049, 5}, {1, 6}};
     for (auto [dt, expected] : steps) {
         now += dt;
-        w.TakeIn(nullptr, m, false, now);
+        tick(nullptr, now);
         ASSERT_EQ(shownCount(), expected) << dt;
         const recording::Sweep& s = w.Shown().Newest();
         EXPECT_EQ(s.timeMs, times[expected - 1]);
@@ -141,8 +170,8 @@ TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
     w.SliderTime->setValue(0);
     w.SetSpeed(4);
     w.SetPaused(false);
-    w.TakeIn(nullptr, m, false, now += 1);    // the clock starts again after a seek
-    w.TakeIn(nullptr, m, false, now += 100);  // 400 ms of the recording
+    tick(nullptr, now += 1);    // the clock starts again after a seek
+    tick(nullptr, now += 100);  // 400 ms of the recording
     EXPECT_EQ(shownCount(), 4u);
     EXPECT_EQ(w.SliderTime->value(), 3);
     // The whole recording exports in the trace export's form, one block a sweep.
@@ -155,7 +184,7 @@ TEST_F(WindowTest, AnalysisReplayShowsTheRecordedSweepsAtTheirTimes) {
 }
 
 TEST_F(WindowTest, AnalysisTruncatedRecordingShowsWhatIsReadable) {
-    AnalysisWindow w([](int) { return QString(); });
+    AnalysisWindow w(form->Features->Pipeline(), [](int) { return QString(); });
     recording::Encoder e(1000);
     recording::Meaning m;
     m.sample = {10, 950, 11550, 0, 0xC000, 0, 9, 4300};

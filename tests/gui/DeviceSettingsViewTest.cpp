@@ -2,7 +2,7 @@
 // meter's settings, the firmware button, the switches below), and back.
 #include "Fixture.h"
 
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
@@ -48,7 +48,7 @@ TEST_F(DeviceSettingsView, GrowsToShowEveryControlWhereItStandsAndShrinksBackPix
     const QImage designed = f.grab().toImage();
     const std::vector<QWidget*> chain = FocusChain(&f);
     const std::vector<QRect> places = Places(&f);
-    QAction* item = f.Tools->ActionDeviceSettings;
+    QAction* item = f.Features->Item("ActionDeviceSettings");
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(f.size(), QSize(729, 550));
 

@@ -4,9 +4,12 @@
 #include "Fixture.h"
 #include "../unit/TestFiles.h"
 
-#include "app/FoundTable.h"
-#include "app/Unit1Sky.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/Analysis.h"
+#include "app/modules/Found.h"
+#include "app/modules/FoundTable.h"
+#include "app/modules/Sky.h"
+#include "sky/Matching.h"
+#include "app/Features.h"
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
@@ -25,8 +28,8 @@ class PanoramaSkyWindow : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        sky = form->Tools->Sky;
-        sky->Clock = [this] { return now; };
+        sky = form->Features->Find<SkyFeature>();
+        form->Features->Clock = [this] { return now; };
         form->SpeedButton1->setChecked(true);
     }
     // Ticks as Timer1 runs them, 25 ms apart.
@@ -37,7 +40,23 @@ protected:
         }
         QCoreApplication::processEvents();
     }
-    PanoramaSky* sky = nullptr;
+    // What the pipeline found and named on the latest tick.
+    const sky::Finding& Finding() const {
+        static const sky::Finding none;
+        const sky::Finding* f = form->Features->Pipeline().Last().finding;
+        return f ? *f : none;
+    }
+    bool Named() const {
+        const sky::NamingResult* n = form->Features->Pipeline().Last().naming;
+        return n && n->named;
+    }
+    // The level the aiming tone follows while finding is on.
+    std::optional<float> StrongestFound() const {
+        const live::Sweep& s = form->Features->Pipeline().Last();
+        return s.findingOn && s.finding ? sky::StrongestLevel(*s.finding) : std::nullopt;
+    }
+    FoundTable* Found() const { return form->Features->Find<FoundFeature>()->Table; }
+    SkyFeature* sky = nullptr;
     double now = 100;
 };
 
@@ -50,35 +69,35 @@ TEST_F(PanoramaSkyWindow, FoundTranspondersAreBracketedAndGoneWhenSwitchedOff) {
     sim::MeterAt(meter).scriptedSweeps = {frame};
     Tick();
     EXPECT_FALSE(sky->ActionFind->isChecked() || sky->ActionName->isChecked());
-    EXPECT_TRUE(sky->Finding().found.empty());
+    EXPECT_TRUE(Finding().found.empty());
     const QImage before = form->grab().toImage();
 
     sky->ActionFind->trigger();  // at once, on the trace already shown
-    ASSERT_EQ(sky->Finding().found.size(), 2u);
+    ASSERT_EQ(Finding().found.size(), 2u);
     // Samples 30..33 lie at IF 950 + 29..32 steps; on the upper band's 10600.
-    EXPECT_NEAR(sky->Finding().found[0].centreIf, 950 + 30.5 * 10, 2);
-    EXPECT_NEAR(sky->Finding().found[0].centreRf, 10600 + 950 + 30.5 * 10, 2);
-    EXPECT_NEAR(sky->Finding().found[1].centreIf, 950 + 61 * 10, 2);
-    EXPECT_EQ(form->Tools->ReportLines().value(0), "Найдено транспондеров: 2");
+    EXPECT_NEAR(Finding().found[0].centreIf, 950 + 30.5 * 10, 2);
+    EXPECT_NEAR(Finding().found[0].centreRf, 10600 + 950 + 30.5 * 10, 2);
+    EXPECT_NEAR(Finding().found[1].centreIf, 950 + 61 * 10, 2);
+    EXPECT_EQ(form->Features->ReportLines().value(0), "Найдено транспондеров: 2");
     Tick();
-    EXPECT_EQ(sky->Finding().found.size(), 2u);
+    EXPECT_EQ(Finding().found.size(), 2u);
     EXPECT_NE(form->grab().toImage(), before);
 
     sky->ActionFind->trigger();
     Tick();
-    EXPECT_TRUE(sky->Finding().found.empty());
-    EXPECT_TRUE(form->Tools->ReportLines().isEmpty());
+    EXPECT_TRUE(Finding().found.empty());
+    EXPECT_TRUE(form->Features->ReportLines().isEmpty());
     EXPECT_EQ(form->grab().toImage(), before);
     EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.messages.isEmpty());
 }
 
 TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
-    PanoramaTools* tools = form->Tools.get();
+    FeatureSet* tools = form->Features.get();
     sim::MeterAt(meter).sky = sim::LoadSky(SCAN_TABLES_DIR, "13.0E", 2);
     ASSERT_TRUE(sim::MeterAt(meter).sky);
     EXPECT_EQ(sky->LabelSat, nullptr);
     form->show();
-    tools->ShowAnalysis();
+    tools->Find<AnalysisFeature>()->ShowWindow();
     sky->ActionFind->trigger();
     sky->ActionName->trigger();
     // Every naming names 13.0E from the first sweep on; the label, the
@@ -87,9 +106,9 @@ TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
     ASSERT_TRUE(sky->LabelSat->isVisible());
     EXPECT_EQ(sky->LabelSat->text(), "Спутник не определён");
     EXPECT_TRUE(sky->LabelSat->toolTip().startsWith("1. 13.0E Hotbird")) << sky->LabelSat->toolTip().toStdString();
-    EXPECT_FALSE(sky->Naming().named);
+    EXPECT_FALSE(Named());
     EXPECT_EQ(tools->ReportLines().value(0), "Спутник: Спутник не определён");
-    EXPECT_TRUE(tools->Found->LabelNote->text().contains("сравнивается"));
+    EXPECT_TRUE(Found()->LabelNote->text().contains("сравнивается"));
 
     Tick(12);
     const QString text = sky->LabelSat->text();
@@ -98,10 +117,10 @@ TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
     EXPECT_TRUE(text.endsWith("гетеродин +2 МГц") || text.endsWith("гетеродин +1 МГц") ||
                 text.endsWith("гетеродин +3 МГц")) << text.toStdString();
     EXPECT_EQ(sky->LabelSat->toolTip().count('\n'), 2);
-    EXPECT_TRUE(sky->Naming().named);
+    EXPECT_TRUE(Named());
     EXPECT_EQ(tools->ReportLines().value(0), "Спутник: " + text);
     // At once, not at the table's next refresh.
-    EXPECT_TRUE(tools->Found->LabelNote->text().startsWith("План спутника: 13.0E Hotbird ("));
+    EXPECT_TRUE(Found()->LabelNote->text().startsWith("План спутника: 13.0E Hotbird ("));
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(sky->LabelSat);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->text(QAccessible::Name), text);
@@ -116,7 +135,7 @@ TEST_F(PanoramaSkyWindow, NamesTheRealSkyOnALabelOnceTheNameHoldsForASecond) {
     EXPECT_TRUE(sky->LabelSat->text().startsWith("13.0E Hotbird (")) << sky->LabelSat->text().toStdString();
     sky->ActionName->trigger();
     EXPECT_FALSE(sky->LabelSat->isVisible());
-    EXPECT_FALSE(sky->Naming().named);
+    EXPECT_FALSE(Named());
     sky->ActionName->trigger();
     EXPECT_EQ(sky->LabelSat->text(), "Спутник не определён");
 }
@@ -165,23 +184,23 @@ TEST_F(PanoramaSkyWindow, ASatellitesXmlReplacesThePlansAndABadOneChangesNothing
 
     dialogs.fileChoices = {good, bad};
     sky->ActionLoad->trigger();
-    ASSERT_EQ(sky->Plans().size(), 1u);
-    EXPECT_EQ(sky->Plans()[0].position, "30.0W");
-    EXPECT_EQ(sky->Plans()[0].transponders.size(), 2u);
+    ASSERT_EQ(form->Features->Pipeline().Plans().size(), 1u);
+    EXPECT_EQ(form->Features->Pipeline().Plans()[0].position, "30.0W");
+    EXPECT_EQ(form->Features->Pipeline().Plans()[0].transponders.size(), 2u);
     EXPECT_EQ(dialogs.messages,
               QStringList{"Загружено: 1 позиция, 2 транспондера; пропущено записей: 1 (строка 4: неверная поляризация)"});
     sky->ActionLoad->trigger();
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[1], "Список спутников не загружен: строка 1: файл оборван внутри <sat>");
-    ASSERT_EQ(sky->Plans().size(), 1u);
-    EXPECT_EQ(sky->Plans()[0].transponders.size(), 2u);
-    EXPECT_EQ(sky->Plans()[0].name, "Test");
+    ASSERT_EQ(form->Features->Pipeline().Plans().size(), 1u);
+    EXPECT_EQ(form->Features->Pipeline().Plans()[0].transponders.size(), 2u);
+    EXPECT_EQ(form->Features->Pipeline().Plans()[0].name, "Test");
     EXPECT_EQ(dialogs.fileDialogs.size(), 2);
     EXPECT_TRUE(dialogs.fileDialogs[0].mustExist);
 }
 
 TEST_F(PanoramaSkyWindow, TheAnalysisTableAndTheAimingToneTakeTheTranspondersFound) {
-    PanoramaTools* tools = form->Tools.get();
+    FeatureSet* tools = form->Features.get();
     // A table entry at the second plateau's centre, on the axis (RF).
     form->StringGrid1->setCell(0, 1, "Ast 19E");
     for (int c = 1; c < 5; ++c) form->StringGrid1->setCell(c, 1, QStringList{"", "12160", "H", "27500", "1"}[c]);
@@ -190,23 +209,23 @@ TEST_F(PanoramaSkyWindow, TheAnalysisTableAndTheAimingToneTakeTheTranspondersFou
     for (int i = 30; i <= 33; ++i) frame[i] = 150;
     for (int i = 60; i <= 64; ++i) frame[i] = 160;
     sim::MeterAt(meter).scriptedSweeps = {frame};
-    tools->ShowAnalysis();
+    tools->Find<AnalysisFeature>()->ShowWindow();
     Tick();
-    ASSERT_TRUE(tools->Found);
-    EXPECT_TRUE(tools->Found->Rows().empty());
-    EXPECT_TRUE(tools->Found->LabelNote->text().contains("Shift+F3"));
-    EXPECT_FALSE(tools->StrongestFoundLevel());
+    ASSERT_TRUE(Found()->isVisible());
+    EXPECT_TRUE(Found()->Rows().empty());
+    EXPECT_TRUE(Found()->LabelNote->text().contains("Shift+F3"));
+    EXPECT_FALSE(StrongestFound());
 
     sky->ActionFind->trigger();
-    const std::vector<QStringList>& rows = tools->Found->Rows();
+    const std::vector<QStringList>& rows = Found()->Rows();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(tools->Found->Table->rowCount(), 2);
+    EXPECT_EQ(Found()->Table->rowCount(), 2);
     EXPECT_EQ(rows[0][5], "");
     EXPECT_EQ(rows[1][5], "Ast 19E 12160");
-    EXPECT_EQ(tools->Found->Table->item(1, 5)->text(), "Ast 19E 12160");
-    EXPECT_EQ(tools->StrongestFoundLevel(), sky->Finding().found[1].level);
+    EXPECT_EQ(Found()->Table->item(1, 5)->text(), "Ast 19E 12160");
+    EXPECT_EQ(StrongestFound(), Finding().found[1].level);
 
     sky->ActionFind->trigger();
-    EXPECT_TRUE(tools->Found->Rows().empty());
-    EXPECT_FALSE(tools->StrongestFoundLevel());
+    EXPECT_TRUE(Found()->Rows().empty());
+    EXPECT_FALSE(StrongestFound());
 }

@@ -2,8 +2,9 @@
 // simulated meter that answers known sweeps.
 #include "Fixture.h"
 
-#include "app/Unit1Sky.h"
-#include "app/Unit1Tools.h"
+#include "app/modules/Sky.h"
+#include "app/Features.h"
+#include "app/modules/Holds.h"
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
@@ -46,7 +47,7 @@ class PanoramaToolsWindow : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        tools = form->Tools.get();
+        tools = form->Features.get();
         form->SpeedButton1->setChecked(true);
     }
     void Script(std::vector<Frame> sweeps) {
@@ -54,16 +55,8 @@ protected:
         sim::MeterAt(meter).nextScripted = 0;
     }
     void Tick() { form->ButtonRead_PANOClick(); }
-    std::vector<QAction*> AllItems() const {
-        std::vector<QAction*> all{tools->ActionDeviceSettings, tools->ActionMaxHold, tools->ActionMinHold};
-        all.insert(all.end(), tools->ActionAverage.begin(), tools->ActionAverage.end());
-        for (QAction* a : {tools->ActionReset, tools->ActionPeak, tools->ActionFreeze, tools->ActionMarks,
-                           tools->ActionAimingSound, tools->ActionSaveSnapshot, tools->ActionSaveTrace, tools->ActionAnalysis,
-                           tools->Sky->ActionFind, tools->Sky->ActionName, tools->Sky->ActionLoad})
-            all.push_back(a);
-        return all;
-    }
-    PanoramaTools* tools = nullptr;
+    HoldsFeature* Holds() const { return tools->Find<HoldsFeature>(); }
+    FeatureSet* tools = nullptr;
 };
 
 TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
@@ -79,24 +72,31 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение",
                                   "Сбросить", "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
-                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Анализ…", "Найти транспондеры",
-                                  "Определить спутник", "Загрузить список спутников…"}));
+                                  "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Анализ…", "Запись",
+                                  "Найти транспондеры", "Определить спутник", "Загрузить список спутников…"}));
     QStringList depths;
-    for (QAction* a : tools->AverageMenu->actions()) depths << a->text();
+    for (QAction* a : tools->Menu->actions())
+        if (a->menu())
+            for (QAction* d : a->menu()->actions()) depths << d->text();
     EXPECT_EQ(depths, (QStringList{"4", "8", "16", "32"}));
 
-    // Every item has a shortcut of its own, a function key with at most
-    // Shift: none types a character into an edit, and none is F1, F4 (a
-    // combo box's list) or F10 (the window menu).
+    // The one table of the keys: every item has a key of its own, a
+    // function key with at most Shift or Ctrl: none types a character into
+    // an edit, and none is F1, F4 (a combo box's list) or F10 (the window
+    // menu). Each is named for assistive technology by its text.
+    EXPECT_EQ(tools->Items().size(), 20);
     QSet<QKeySequence> seen;
-    for (QAction* a : AllItems()) {
+    for (QAction* a : tools->Items()) {
         const QKeySequence k = a->shortcut();
         ASSERT_EQ(k.count(), 1) << a->text().toStdString();
         const Qt::Key key = k[0].key();
         const Qt::KeyboardModifiers mods = k[0].keyboardModifiers();
         EXPECT_TRUE(key >= Qt::Key_F2 && key <= Qt::Key_F12 && key != Qt::Key_F4 && key != Qt::Key_F10)
             << a->text().toStdString();
-        EXPECT_TRUE(mods == Qt::NoModifier || mods == Qt::ShiftModifier) << a->text().toStdString();
+        EXPECT_TRUE(mods == Qt::NoModifier || mods == Qt::ShiftModifier || mods == Qt::ControlModifier)
+            << a->text().toStdString();
+        EXPECT_FALSE(a->text().isEmpty() || a->objectName().isEmpty());
+        EXPECT_FALSE(a->isChecked()) << "off at start: " << a->text().toStdString();
         EXPECT_FALSE(seen.contains(k)) << a->text().toStdString();
         seen.insert(k);
         EXPECT_TRUE(form->actions().contains(a)) << "works with the menu closed";
@@ -104,36 +104,36 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
 }
 
 TEST_F(PanoramaToolsWindow, EachItemTogglesItsTool) {
-    const auto& s = tools->State();
+    const auto& s = tools->Pipeline().Traces();
     EXPECT_FALSE(s.MaxHold() || s.MinHold() || s.Frozen() || s.Average() != 0);
-    tools->ActionMaxHold->trigger();
+    tools->Item("ActionMaxHold")->trigger();
     EXPECT_TRUE(s.MaxHold());
-    tools->ActionMinHold->trigger();
+    tools->Item("ActionMinHold")->trigger();
     EXPECT_TRUE(s.MinHold());
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     EXPECT_TRUE(s.Frozen());
     for (std::size_t k = 0; k < 4; ++k) {
-        tools->ActionAverage[k]->trigger();
+        tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[k]))->trigger();
         EXPECT_EQ(s.Average(), panorama::kAverageDepths[k]);
-        for (std::size_t j = 0; j < 4; ++j) EXPECT_EQ(tools->ActionAverage[j]->isChecked(), j == k);
+        for (std::size_t j = 0; j < 4; ++j) EXPECT_EQ(tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[j]))->isChecked(), j == k);
     }
-    tools->ActionAverage[3]->trigger();  // the depth in use again: off
+    tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[3]))->trigger();  // the depth in use again: off
     EXPECT_EQ(s.Average(), 0);
 
     Script({Sweep([](int i) { return i; })});
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     Tick();
-    tools->ActionPeak->trigger();
+    tools->Item("ActionPeak")->trigger();
     EXPECT_TRUE(form->Chart1->marker().has_value());
-    tools->ActionPeak->trigger();
+    tools->Item("ActionPeak")->trigger();
     EXPECT_FALSE(form->Chart1->marker().has_value());
     form->StringGrid1->setCell(0, 1, "Ast 19E");
     for (int c = 1; c < 5; ++c) form->StringGrid1->setCell(c, 1, QStringList{"", "11766", "H", "27500", "1"}[c]);
-    tools->ActionMarks->trigger();
+    tools->Item("ActionMarks")->trigger();
     EXPECT_EQ(form->Chart1->marks().size(), 1);
-    tools->ActionMarks->trigger();
+    tools->Item("ActionMarks")->trigger();
     EXPECT_TRUE(form->Chart1->marks().isEmpty());
-    for (QAction* a : {tools->ActionMaxHold, tools->ActionMinHold}) a->trigger();
+    for (QAction* a : {tools->Item("ActionMaxHold"), tools->Item("ActionMinHold")}) a->trigger();
     EXPECT_FALSE(s.MaxHold() || s.MinHold());
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
 }
@@ -145,9 +145,9 @@ TEST_F(PanoramaToolsWindow, ShortcutsWorkWhileTheUserTypesInAnEdit) {
     form->MaskEdit1->setFocus();
     const QString before = form->MaskEdit1->text();
     QTest::keyClick(form->MaskEdit1, Qt::Key_F2);
-    EXPECT_TRUE(tools->State().MaxHold());
+    EXPECT_TRUE(tools->Pipeline().Traces().MaxHold());
     QTest::keyClick(form->MaskEdit1, Qt::Key_F6);
-    EXPECT_EQ(tools->State().Average(), 8);
+    EXPECT_EQ(tools->Pipeline().Traces().Average(), 8);
     QTest::keyClick(form->MaskEdit1, Qt::Key_F12, Qt::ShiftModifier);  // save trace: nothing swept yet
     EXPECT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(form->MaskEdit1->text(), before) << "a shortcut types nothing";
@@ -155,23 +155,23 @@ TEST_F(PanoramaToolsWindow, ShortcutsWorkWhileTheUserTypesInAnEdit) {
     form->MaskEdit1->setCursorPosition(0);
     QTest::keyClick(form->MaskEdit1, Qt::Key_2);
     EXPECT_NE(form->MaskEdit1->text(), before);
-    EXPECT_TRUE(tools->State().MaxHold());
+    EXPECT_TRUE(tools->Pipeline().Traces().MaxHold());
 }
 
 TEST_F(PanoramaToolsWindow, HoldsAverageAndPeakOverSweeps) {
     Script({Sweep([](int i) { return 60 + i % 50; }), Sweep([](int i) { return 160 - i % 50; }),
             Sweep([](int i) { return i == 70 ? 250 : 100; })});
-    tools->ActionMaxHold->trigger();
-    tools->ActionMinHold->trigger();
-    tools->ActionPeak->trigger();
+    tools->Item("ActionMaxHold")->trigger();
+    tools->Item("ActionMinHold")->trigger();
+    tools->Item("ActionPeak")->trigger();
     for (int k = 0; k < 3; ++k) Tick();
-    ASSERT_EQ(tools->MaxSeries->count(), 128);
-    ASSERT_EQ(tools->MinSeries->count(), 128);
+    ASSERT_EQ(Holds()->MaxSeries->count(), 128);
+    ASSERT_EQ(Holds()->MinSeries->count(), 128);
     for (int i = 0; i < 128; ++i) {
         const int a = 60 + i % 50, b = 160 - i % 50, c = i == 70 ? 250 : 100;
-        ASSERT_EQ(tools->MaxSeries->at(i).y(), L(std::max({a, b, c}))) << i;
-        ASSERT_EQ(tools->MinSeries->at(i).y(), L(std::min({a, b, c}))) << i;
-        ASSERT_EQ(tools->MaxSeries->at(i).x(), form->Series2->at(i).x());
+        ASSERT_EQ(Holds()->MaxSeries->at(i).y(), L(std::max({a, b, c}))) << i;
+        ASSERT_EQ(Holds()->MinSeries->at(i).y(), L(std::min({a, b, c}))) << i;
+        ASSERT_EQ(Holds()->MaxSeries->at(i).x(), form->Series2->at(i).x());
     }
     // The peak of the live trace: sample 70, one step left of 11550 + 70 x 10.
     ASSERT_TRUE(form->Chart1->marker());
@@ -179,18 +179,18 @@ TEST_F(PanoramaToolsWindow, HoldsAverageAndPeakOverSweeps) {
     EXPECT_EQ(form->Chart1->marker()->label, "103 dBuV  12240 МГц  ПЧ 1640 МГц");
 
     // The average shows on the live trace; the peak follows it.
-    tools->ActionAverage[0]->trigger();  // 4
+    tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[0]))->trigger();  // 4
     Script({Sweep([](int) { return 100; }), Sweep([](int) { return 120; })});
     Tick();
     Tick();
     EXPECT_FLOAT_EQ(form->Series2->at(5).y(), (110 - 9) * 0.43f);
     EXPECT_EQ(form->Chart1->marker()->value.x(), 11550) << "a flat trace: the first sample on the axis";
     // Reset clears the holds at once.
-    tools->ActionReset->trigger();
-    EXPECT_EQ(tools->MaxSeries->count(), 0);
-    EXPECT_EQ(tools->MinSeries->count(), 0);
+    tools->Item("ActionReset")->trigger();
+    EXPECT_EQ(Holds()->MaxSeries->count(), 0);
+    EXPECT_EQ(Holds()->MinSeries->count(), 0);
     Tick();
-    EXPECT_EQ(tools->MaxSeries->at(0).y(), tools->MinSeries->at(0).y());
+    EXPECT_EQ(Holds()->MaxSeries->at(0).y(), Holds()->MinSeries->at(0).y());
 }
 
 TEST_F(PanoramaToolsWindow, HoldsResetWheneverTheSamplesMeanSomethingElse) {
@@ -211,52 +211,52 @@ TEST_F(PanoramaToolsWindow, HoldsResetWheneverTheSamplesMeanSomethingElse) {
         {"-20 dB", [](TForm1& f) { f.CheckBox_20->setChecked(!f.CheckBox_20->isChecked()); }},
     };
     Script({Sweep([](int) { return 200; }), Sweep([](int) { return 100; })});
-    tools->ActionMaxHold->trigger();
-    tools->ActionAverage[0]->trigger();
+    tools->Item("ActionMaxHold")->trigger();
+    tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[0]))->trigger();
     for (const Change& c : changes) {
         form->SpeedButton1->setChecked(true);
         Tick();
         Tick();
-        ASSERT_EQ(tools->MaxSeries->count(), 128) << c.what;
-        ASSERT_GT(tools->State().shown().averaged, 1) << c.what;
+        ASSERT_EQ(Holds()->MaxSeries->count(), 128) << c.what;
+        ASSERT_GT(tools->Pipeline().Traces().shown().averaged, 1) << c.what;
         c.make(*form);
         // The next tick notes it, swept or not: the panorama off here.
         form->SpeedButton1->setChecked(false);
         Tick();
-        EXPECT_EQ(tools->MaxSeries->count(), 0) << c.what;
+        EXPECT_EQ(Holds()->MaxSeries->count(), 0) << c.what;
         form->SpeedButton1->setChecked(true);
         Tick();
-        EXPECT_EQ(tools->State().shown().averaged, 1) << c.what;
-        EXPECT_EQ(tools->MaxSeries->count(), 128) << c.what;
+        EXPECT_EQ(tools->Pipeline().Traces().shown().averaged, 1) << c.what;
+        EXPECT_EQ(Holds()->MaxSeries->count(), 128) << c.what;
     }
     // Only the view of the level axis changes: the holds stay.
     Tick();
     form->ScrollBar1->setValue(form->ScrollBar1->value() + 5);
     form->ScrollBar2->setValue(form->ScrollBar2->value() - 5);
     Tick();
-    EXPECT_EQ(tools->State().shown().averaged, 3);
+    EXPECT_EQ(tools->Pipeline().Traces().shown().averaged, 3);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
 }
 
 TEST_F(PanoramaToolsWindow, FreezeStopsTheShownTracesWhileTheMeterIsStillSwept) {
     Script({Sweep([](int) { return 100; })});
-    tools->ActionMaxHold->trigger();
+    tools->Item("ActionMaxHold")->trigger();
     Tick();
-    const QList<QPointF> live = form->Series2->points(), held = tools->MaxSeries->points();
-    tools->ActionFreeze->trigger();
+    const QList<QPointF> live = form->Series2->points(), held = Holds()->MaxSeries->points();
+    tools->Item("ActionFreeze")->trigger();
     Script({Sweep([](int) { return 150; })});
     sim::ClearLog();
     for (int k = 0; k < 3; ++k) Tick();
     EXPECT_EQ(sim::LogOf(sim::Kind::Sweep).size(), 3u) << "the sweeps go on";
     EXPECT_EQ(form->Series2->points(), live);
-    EXPECT_EQ(tools->MaxSeries->points(), held);
+    EXPECT_EQ(Holds()->MaxSeries->points(), held);
     form->RadioGroupStyle->setItemIndex(0);
     Tick();
     EXPECT_EQ(form->Series2->points(), live) << "not even the style changes the frozen picture";
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     Tick();
     EXPECT_EQ(form->Series1->at(3).y(), L(150));
-    EXPECT_EQ(tools->MaxSeries->at(3).y(), L(150));
+    EXPECT_EQ(Holds()->MaxSeries->at(3).y(), L(150));
 }
 
 TEST_F(PanoramaToolsWindow, TransponderMarksFollowTableAxisAndPolarisation) {
@@ -267,7 +267,7 @@ TEST_F(PanoramaToolsWindow, TransponderMarksFollowTableAxisAndPolarisation) {
     row(2, {"Hot 13E", "12000", "V", "27500", "1"});
     row(3, {"Exp 96E", "11000", "H", "27500", "1"});
     row(4, {"Sir  5E", "12500", "L", "27500", ""});  // not stored
-    tools->ActionMarks->trigger();
+    tools->Item("ActionMarks")->trigger();
     auto marks = [this] {
         QStringList out;
         for (const toolkit::ChartMark& m : form->Chart1->marks()) out << QString::number(m.x) + " " + m.label;
@@ -292,12 +292,12 @@ TEST_F(PanoramaToolsWindow, SavesThePictureAndTheTrace) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     Script({Sweep([](int i) { return 100 + i; })});
-    tools->ActionMaxHold->trigger();
+    tools->Item("ActionMaxHold")->trigger();
     Tick();
 
     const QString png = QString::fromStdString((dir / "снимок.png").string());
     dialogs.fileChoices = {png};
-    tools->ActionSaveSnapshot->trigger();
+    tools->Item("ActionSaveSnapshot")->trigger();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1);
     const QRegularExpression stamp("^Спектр \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.png$");
     EXPECT_TRUE(stamp.match(dialogs.fileDialogs[0].defaultName).hasMatch())
@@ -311,7 +311,7 @@ TEST_F(PanoramaToolsWindow, SavesThePictureAndTheTrace) {
 
     const QString csv = QString::fromStdString((dir / "трасса.csv").string());
     dialogs.fileChoices = {csv};
-    tools->ActionSaveTrace->trigger();
+    tools->Item("ActionSaveTrace")->trigger();
     EXPECT_TRUE(dialogs.fileDialogs[1].defaultName.endsWith(".csv"));
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -326,14 +326,14 @@ TEST_F(PanoramaToolsWindow, SavesThePictureAndTheTrace) {
     dialogs.fileChoices = {csv};
     dialogs.answers = {false};
     Tick();
-    tools->ActionSaveTrace->trigger();
+    tools->Item("ActionSaveTrace")->trigger();
     ASSERT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(dialogs.questions[0], "ВНИМАНИЕ: Файл уже существует. Заменить его?");
     f.seek(0);
     EXPECT_EQ(f.readAll(), text);
     // Cancelled dialogs do nothing.
-    tools->ActionSaveTrace->trigger();
-    tools->ActionSaveSnapshot->trigger();
+    tools->Item("ActionSaveTrace")->trigger();
+    tools->Item("ActionSaveSnapshot")->trigger();
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     f.close();  // Windows removes no file that is open
     fs::remove_all(dir);
@@ -344,23 +344,23 @@ TEST_F(PanoramaToolsWindow, AFailingSaveSaysSoAndChangesNothingElse) {
     fs::remove_all(dir);
     fs::create_directories(dir / "folder.csv");
     Script({Sweep([](int i) { return 100 + i; })});
-    tools->ActionMaxHold->trigger();
+    tools->Item("ActionMaxHold")->trigger();
     Tick();
-    const QList<QPointF> held = tools->MaxSeries->points();
+    const QList<QPointF> held = Holds()->MaxSeries->points();
     for (const fs::path& bad : {dir / "missing" / "x.csv", dir / "folder.csv"}) {
         dialogs.messages.clear();
         dialogs.fileChoices = {QString::fromStdString(bad.string())};
-        tools->ActionSaveTrace->trigger();
+        tools->Item("ActionSaveTrace")->trigger();
         EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи файла"}) << bad;
         dialogs.fileChoices = {QString::fromStdString(bad.string())};
-        tools->ActionSaveSnapshot->trigger();
+        tools->Item("ActionSaveSnapshot")->trigger();
         EXPECT_EQ(dialogs.messages.size(), 2) << bad;
     }
     EXPECT_TRUE(dialogs.questions.isEmpty()) << "a folder is no file to replace";
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     EXPECT_TRUE(fs::is_empty(dir / "folder.csv"));
-    EXPECT_EQ(tools->MaxSeries->points(), held);
-    EXPECT_TRUE(tools->State().MaxHold());
+    EXPECT_EQ(Holds()->MaxSeries->points(), held);
+    EXPECT_TRUE(tools->Pipeline().Traces().MaxHold());
     EXPECT_TRUE(dialogs.errors.isEmpty());
     fs::remove_all(dir);
 }
@@ -375,18 +375,18 @@ TEST_F(PanoramaToolsWindow, EveryToolOnAndOffAgainLeavesTheChartAsItWas) {
 
     form->StringGrid1->setCell(0, 1, "Ast 19E");
     for (int c = 1; c < 5; ++c) form->StringGrid1->setCell(c, 1, QStringList{"", "11766", "H", "27500", "1"}[c]);
-    for (QAction* a : {tools->ActionMaxHold, tools->ActionMinHold, tools->ActionAverage[1], tools->ActionPeak,
-                       tools->ActionMarks})
+    for (QAction* a : {tools->Item("ActionMaxHold"), tools->Item("ActionMinHold"), tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[1])), tools->Item("ActionPeak"),
+                       tools->Item("ActionMarks")})
         a->trigger();
     Script({Sweep([](int i) { return 200 - i; }), Sweep([](int i) { return 50 + i; })});
     for (int k = 0; k < 4; ++k) Tick();
-    tools->ActionFreeze->trigger();
+    tools->Item("ActionFreeze")->trigger();
     Tick();
     QCoreApplication::processEvents();
     EXPECT_NE(form->Chart1->grab().toImage(), before) << "the tools show";
 
-    for (QAction* a : {tools->ActionFreeze, tools->ActionMaxHold, tools->ActionMinHold, tools->ActionAverage[1],
-                       tools->ActionPeak, tools->ActionMarks})
+    for (QAction* a : {tools->Item("ActionFreeze"), tools->Item("ActionMaxHold"), tools->Item("ActionMinHold"), tools->Item(QStringLiteral("ActionAverage%1").arg(panorama::kAverageDepths[1])),
+                       tools->Item("ActionPeak"), tools->Item("ActionMarks")})
         a->trigger();
     Script({plain});
     Tick();

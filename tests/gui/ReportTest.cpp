@@ -2,7 +2,8 @@
 // pdftotext and pdftoppm.
 #include "Fixture.h"
 
-#include "app/Unit1Tools.h"
+#include "app/Features.h"
+#include "app/modules/Report.h"
 #include "toolkit/Chart.h"
 #include "toolkit/StringGrid.h"
 
@@ -27,7 +28,8 @@ class ReportWindow : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        tools = form->Tools.get();
+        tools = form->Features.get();
+        report = tools->Find<ReportFeature>();
         dir = fs::temp_directory_path() / ("report-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -38,13 +40,14 @@ protected:
             for (int c = 0; c < 5; ++c) form->StringGrid1->setCell(c, r + 1, rows[r][c]);
         std::vector<std::array<std::uint8_t, 128>> sweep(1);
         for (int i = 0; i < 128; ++i) sweep[0][i] = static_cast<std::uint8_t>(100 + (i % 32) * 3);
+        for (int i = 70; i <= 75; ++i) sweep[0][i] = 220;  // a transponder to find
         sim::MeterAt(meter).scriptedSweeps = sweep;
         form->SpeedButton1->setChecked(true);
-        tools->ActionMaxHold->trigger();
-        tools->ActionPeak->trigger();
+        tools->Item("ActionMaxHold")->trigger();
+        tools->Item("ActionPeak")->trigger();
         form->ButtonRead_PANOClick();
-        tools->AskReportJob = [] {
-            return PanoramaTools::ReportJob{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
+        report->AskJob = [] {
+            return ReportFeature::Job{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
         };
     }
     void TearDown() override {
@@ -65,7 +68,8 @@ protected:
         return p.readAllStandardOutput();
     }
     QString Path(const char* name) const { return QString::fromStdString((dir / name).string()); }
-    PanoramaTools* tools = nullptr;
+    FeatureSet* tools = nullptr;
+    ReportFeature* report = nullptr;
     fs::path dir;
 };
 
@@ -73,17 +77,20 @@ TEST_F(ReportWindow, HoldsEveryFieldTheTableAndTheChart) {
 #ifdef _WIN32
     GTEST_SKIP() << "poppler is a Linux test tool";
 #endif
-    EXPECT_EQ(tools->ActionReport->text(), "Отчёт…");
-    EXPECT_EQ(tools->ActionReport->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F12));
-    EXPECT_TRUE(form->actions().contains(tools->ActionReport));
-    tools->ReportLines = [] { return QStringList{"Спутник: Astra 19,2° в. д."}; };
+    EXPECT_EQ(tools->Item("ActionReport")->text(), "Отчёт…");
+    EXPECT_EQ(tools->Item("ActionReport")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F12));
+    EXPECT_TRUE(form->actions().contains(tools->Item("ActionReport")));
+    // The transponders found and the satellite named are in the picture
+    // (brackets, label) and in the lines below it.
+    tools->Item("ActionFind")->trigger();
+    tools->Item("ActionName")->trigger();
     // The chart is taken as it was when the report was asked for.
-    tools->AskReportJob = [this] {
-        tools->ActionPeak->trigger();
-        return PanoramaTools::ReportJob{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
+    report->AskJob = [this] {
+        tools->Item("ActionPeak")->trigger();
+        return ReportFeature::Job{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
     };
     dialogs.fileChoices = {Path("отчёт.pdf")};
-    tools->ActionReport->trigger();
+    tools->Item("ActionReport")->trigger();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1);
     EXPECT_TRUE(QRegularExpression("^Отчёт \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.pdf$")
                     .match(dialogs.fileDialogs[0].defaultName).hasMatch());
@@ -93,7 +100,7 @@ TEST_F(ReportWindow, HoldsEveryFieldTheTableAndTheChart) {
     for (const char* expected :
          {"Работа: Монтаж тарелки", "Адрес: ул. Сумская, 1, Харьков", "Монтажник: Иван Петренко",
           "Место установки: 50,0° с. ш., 36,0° в. д.", "Спектр, dBuV", "Маркер пика: ",
-          "Спутник: Astra 19,2° в. д."})
+          "Спутник: Спутник не определён", "Найдено транспондеров: "})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
     EXPECT_TRUE(QRegularExpression("Дата и время: \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d").match(text).hasMatch());
     EXPECT_TRUE(QRegularExpression("Ast 19E +19° в. д. +11766 +H +27500 +2 +−18,8° +201,8° +30,4° +\\+13,9°")
@@ -103,30 +110,37 @@ TEST_F(ReportWindow, HoldsEveryFieldTheTableAndTheChart) {
     EXPECT_TRUE(QRegularExpression("Ech 61W .* ниже +горизонта").match(text).hasMatch());
     EXPECT_TRUE(QRegularExpression("\nPages: +1\n").match(Poppler("pdfinfo", {Path("отчёт.pdf")})).hasMatch());
 
-    // The first page shows the chart: the pale yellow live trace and the red
-    // max hold, drawn at print resolution.
+    // The first page shows the chart: the pale yellow live trace, the red
+    // max hold, the orange brackets and the satellite's label, drawn at
+    // print resolution.
     Poppler("pdftoppm", {"-r", "100", "-f", "1", "-l", "1", "-png", "-singlefile", Path("отчёт.pdf"), Path("page")});
     const QImage page(Path("page.png"));
     ASSERT_FALSE(page.isNull());
-    int yellow = 0, red = 0;
+    int yellow = 0, red = 0, orange = 0;
     for (int y = 0; y < page.height(); ++y)
         for (int x = 0; x < page.width(); ++x) {
             const QColor c = page.pixelColor(x, y);
             yellow += c.red() > 240 && c.green() > 240 && c.blue() > 100 && c.blue() < 160;
             red += c.red() > 240 && c.green() > 80 && c.green() < 115 && c.blue() > 80 && c.blue() < 115;
+            orange += c.red() > 230 && c.green() > 140 && c.green() < 180 && c.blue() < 60;
         }
     EXPECT_GT(yellow, 20000) << "the filled trace";
     EXPECT_GT(red, 200) << "the max hold";
+    EXPECT_GT(orange, 20) << "the brackets";
+    // The label's text, white on the plot's top left corner.
+    const QStringList words = QString::fromUtf8(Poppler("pdftotext", {"-f", "1", "-l", "1", Path("отчёт.pdf"), "-"}))
+                                  .split(QRegularExpression("\\s+"));
+    EXPECT_GE(words.count("определён"), 2) << "the label in the picture and the line below it";
 }
 
 TEST_F(ReportWindow, SameWindowAndClockGiveTheSameBytes) {
     // An offset other than this machine's: the writer's own date is replaced,
     // and the cross-reference table still points at every object.
     const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(3 * 3600));
-    const PanoramaTools::ReportJob job{"Работа", "Адрес", "Монтажник"};
-    const QByteArray a = tools->ReportPdf(job, when);
+    const ReportFeature::Job job{"Работа", "Адрес", "Монтажник"};
+    const QByteArray a = report->Pdf(job, when);
     QTest::qWait(1100);
-    EXPECT_EQ(tools->ReportPdf(job, when), a);
+    EXPECT_EQ(report->Pdf(job, when), a);
     EXPECT_TRUE(a.contains("/CreationDate (D:20260102030405+03'00')"));
     const qsizetype xref = a.mid(a.lastIndexOf("startxref") + 10).split('\n')[0].trimmed().toLongLong();
     ASSERT_TRUE(a.mid(xref).startsWith("xref"));
@@ -135,7 +149,7 @@ TEST_F(ReportWindow, SameWindowAndClockGiveTheSameBytes) {
     for (int i = 3; i < lines.size() && lines[i].endsWith("n "); ++i, ++objects)
         EXPECT_TRUE(a.mid(lines[i].left(10).toLongLong()).startsWith(QByteArray::number(i - 2) + " 0 obj")) << i;
     EXPECT_GT(objects, 5);
-    EXPECT_NE(tools->ReportPdf({"Другая", "", ""}, when), a);
+    EXPECT_NE(report->Pdf({"Другая", "", ""}, when), a);
 }
 
 TEST_F(ReportWindow, AFailingSaveSaysSoAndLeavesTheFolderAsItWas) {
@@ -143,12 +157,12 @@ TEST_F(ReportWindow, AFailingSaveSaysSoAndLeavesTheFolderAsItWas) {
     for (const fs::path& bad : {dir / "missing" / "x.pdf", dir / "folder.pdf"}) {
         dialogs.messages.clear();
         dialogs.fileChoices = {QString::fromStdString(bad.string())};
-        tools->ActionReport->trigger();
+        tools->Item("ActionReport")->trigger();
         EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи файла"}) << bad;
     }
     // A cancelled job dialog asks for no file.
-    tools->AskReportJob = [] { return std::optional<PanoramaTools::ReportJob>(); };
-    tools->ActionReport->trigger();
+    report->AskJob = [] { return std::optional<ReportFeature::Job>(); };
+    tools->Item("ActionReport")->trigger();
     EXPECT_EQ(dialogs.fileDialogs.size(), 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     EXPECT_TRUE(fs::is_empty(dir / "folder.pdf"));

@@ -1,6 +1,6 @@
 // The satellites.xml reader on lists as set-top boxes and their editors
 // write them, and on texts that are not XML.
-#include "app/SatellitesXml.h"
+#include "app/modules/SatellitesXml.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "aiming/Aiming.h"
-#include "app/ToneOutput.h"
+#include "app/modules/ToneOutput.h"
 #include "panorama/Tools.h"
 
 #include <QObject>
@@ -26,13 +26,14 @@ public:
     // One tick: what the meter answered, whether the picture is frozen, the
     // shown sweep and what its samples stand for, the peak marker's sample
     // while the marker is on, the strongest transponder found while finding
-    // is on, and the level axis.
+    // is on, the highest sample shown, and the level axis.
     struct Tick {
         bool swept = false;
         bool frozen = false;
         const panorama::TraceTools::Shown* shown = nullptr;
         std::optional<float> marker;
         std::optional<float> strongestFound;
+        std::optional<float> highestVisible;
         double axisMin = 0, axisMax = 0;
     };
     void Take(const Tick& tick);

@@ -1,6 +1,7 @@
-#include "app/AnalysisWindow.h"
+#include "app/modules/AnalysisWindow.h"
 
-#include "common/Files.h"
+#include "app/SaveFile.h"
+#include "live/Pipeline.h"
 #include "settings/Exchange.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
@@ -36,11 +37,7 @@ QString TimeText(std::int64_t ms, bool withMs) {
     return t.toString(withMs ? QStringLiteral("HH:mm:ss,zzz") : QStringLiteral("HH:mm:ss"));
 }
 
-panorama::DateTime LocalTime(std::int64_t ms) {
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
-    return {t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
-            t.time().second()};
-}
+panorama::DateTime LocalTime(std::int64_t ms) { return LocalDateTime(QDateTime::fromMSecsSinceEpoch(ms)); }
 
 // The sample drawn nearest to a frequency, or -1 off the sweep.
 int SampleAt(const recording::Meaning& m, double mhz) {
@@ -51,14 +48,15 @@ int SampleAt(const recording::Meaning& m, double mhz) {
 
 }  // namespace
 
-AnalysisWindow::AnalysisWindow(std::function<QString(int)> loCaption, QWidget* parent)
-    : QWidget(parent, Qt::Window), loCaption_(std::move(loCaption)) {
+AnalysisWindow::AnalysisWindow(const live::Pipeline& pipeline, std::function<QString(int)> loCaption,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), pipeline_(pipeline), live_(pipeline.History()), loCaption_(std::move(loCaption)) {
     setWindowTitle(QStringLiteral("Velkarn3 — Анализ"));
     setAccessibleName(QStringLiteral("Анализ"));
     CreateControls();
 }
 
-AnalysisWindow::~AnalysisWindow() { recorder_.Stop(); }
+AnalysisWindow::~AnalysisWindow() = default;
 
 void AnalysisWindow::CreateControls() {
     auto* top = new QVBoxLayout(this);
@@ -139,25 +137,11 @@ void AnalysisWindow::CreateControls() {
     top->addLayout(FoundSlot);
 
     // On toggled, not clicked: assistive technology presses a checkable
-    // button through its toggle action, which emits no click. The window's
-    // own changes of the check (a recording started, stopped or refused)
-    // find the state already matching and do nothing.
+    // button through its toggle action, which emits no click. A check set
+    // to what the recording already is (started, stopped or refused) asks
+    // for nothing.
     connect(ButtonRecord, &QPushButton::toggled, this, [this](bool on) {
-        if (on == Recording()) return;
-        toolkit::guarded([&] {
-            if (!on) {
-                StopRecording();
-                return;
-            }
-            toolkit::FileDialogOptions options;
-            options.title = QStringLiteral("Записать развёртки");
-            options.filter = QStringLiteral("Запись панорамы (*.vk3rec)|*.vk3rec");
-            options.defaultSuffix = QStringLiteral("vk3rec");
-            options.defaultName =
-                U(panorama::DefaultFileName("Запись", LocalTime(QDateTime::currentMSecsSinceEpoch()), "vk3rec"));
-            const QString file = toolkit::dialogs().saveFile(options);
-            if (file.isEmpty() || !StartRecording(file)) ButtonRecord->setChecked(Recording());
-        });
+        if (on != pipeline_.Recorder().Recording()) emit recordToggled(on);
     });
     connect(ButtonOpen, &QPushButton::clicked, this, [this] {
         toolkit::guarded([&] {
@@ -245,11 +229,9 @@ void AnalysisWindow::ShowSweep(const recording::Sweep& sweep, bool toWaterfall) 
         const panorama::SampleMeaning& m = sweep.meaning.sample;
         holds_.Feed(sweep.frame, m, panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex));
         const panorama::TraceTools::Shown& s = holds_.shown();
-        auto show = [this, &s](toolkit::ChartSeries* series, const panorama::Levels& levels) {
-            points_.resize(panorama::kSamples);
-            for (int i = 0; i < panorama::kSamples; ++i)
-                points_[i] = QPointF(panorama::SampleX(s.meaning.axisMin, i, s.meaning.step), levels[i]);
-            series->replace(points_);
+        auto show = [&s](toolkit::ChartSeries* series, const panorama::Levels& levels) {
+            series->setLevels(panorama::SampleX(s.meaning.axisMin, 0, s.meaning.step), s.meaning.step, levels.data(),
+                              panorama::kSamples);
         };
         show(Trace, s.levels);
         if (s.max) show(MaxTrace, *s.max);
@@ -276,20 +258,14 @@ void AnalysisWindow::ShowAll() {
     UpdateStrip();
 }
 
-void AnalysisWindow::TakeIn(const panorama::SweepFrame* frame, const recording::Meaning& meaning, bool peakOn,
-                            std::int64_t nowMs) {
+void AnalysisWindow::Take(const live::Sweep& sweep) {
+    if (!sweep.tick) return;
+    const std::int64_t nowMs = sweep.in.nowMs;
     const std::int64_t elapsed = lastNowMs_ ? std::max<std::int64_t>(0, nowMs - lastNowMs_) : 0;
     lastNowMs_ = nowMs;
-    peakOn_ = peakOn;
-    if (recorder_.Recording()) {
-        const bool ok = frame ? recorder_.Add({nowMs, *frame, meaning}) : recorder_.Observe(nowMs, meaning);
-        // A write that failed ends the recording; stopping says so (once).
-        if (!ok) StopRecording();
-    }
-    if (frame) {
-        live_.Add({nowMs, *frame, meaning});
-        if (!replay_) ShowSweep(live_.Newest(), true);
-    }
+    peakOn_ = sweep.peakMarker;
+    if (sweep.peak) livePeakRf_ = static_cast<double>(sweep.peak->rf);
+    if (sweep.swept && !replay_ && live_.Size() > 0) ShowSweep(live_.Newest(), true);
     if (replay_ && !paused_) {
         replayClockMs_ += elapsed * speed_;
         bool shown = false;
@@ -301,7 +277,7 @@ void AnalysisWindow::TakeIn(const panorama::SweepFrame* frame, const recording::
         if (replayNext_ >= replay_->sweeps.size()) ButtonPause->setChecked(true);
         if (shown) UpdateReplayControls();
     }
-    if (frame || replay_) {
+    if (sweep.swept || replay_) {
         // The strip a few times a second: it spans a minute.
         if (--stripCountdown_ <= 0) {
             stripCountdown_ = 4;
@@ -340,9 +316,14 @@ void AnalysisWindow::UpdateStrip() {
     if (!isVisible() || h.Size() == 0) return;
     const recording::Sweep& newest = h.Newest();
     if (peakOn_) {
+        // The live sweep's peak as the pipeline found it; a replayed one's
+        // is searched here.
         const panorama::SampleMeaning& m = newest.meaning.sample;
-        stripFrequency_ = static_cast<double>(panorama::FindPeak(recording::SweepLevels(newest), m.axisMin, m.shift,
-                                                                 m.step).rf);
+        if (replay_)
+            stripFrequency_ = static_cast<double>(
+                panorama::FindPeak(recording::SweepLevels(newest), m.axisMin, m.shift, m.step).rf);
+        else if (livePeakRf_)
+            stripFrequency_ = *livePeakRf_;
     }
     if (!stripFrequency_) return;
     const double f = *stripFrequency_;
@@ -388,48 +369,24 @@ void AnalysisWindow::Hover(std::uint64_t serial, double frequency) {
 
 // ---- Recording ----
 
-bool AnalysisWindow::StartRecording(const QString& file) {
-    const QFileInfo info(file);
-    if (info.exists()) {
-        // A recording is a stream written as it comes, never a replacement
-        // made in one step: the old file goes only when the user says so.
-        if (info.isDir() || !toolkit::dialogs().question(QStringLiteral("Файл уже существует. Заменить его?"),
-                                                         QString::fromUtf8(settings::kAttention)))
-            return false;
-        if (!QFile::remove(file)) {
-            toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
-            return false;
-        }
-    }
-    // The tick's clock, which every sweep's time comes from.
-    if (!recorder_.Start(file.toStdString(), lastNowMs_ ? lastNowMs_ : QDateTime::currentMSecsSinceEpoch())) {
-        toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
-        return false;
-    }
-    ButtonRecord->setChecked(true);
-    UpdateRecordLabel(recorder_.StartMs());
-    return true;
-}
-
-void AnalysisWindow::StopRecording() {
-    const bool wasOn = recorder_.Recording();
-    const bool ok = recorder_.Stop();
-    ButtonRecord->setChecked(false);
-    if (wasOn && !ok) toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
-    UpdateRecordLabel(0);
+void AnalysisWindow::ShowRecording() {
+    const bool on = pipeline_.Recorder().Recording();
+    if (ButtonRecord->isChecked() != on) ButtonRecord->setChecked(on);
+    UpdateRecordLabel(on ? std::max(lastNowMs_, pipeline_.Recorder().StartMs()) : 0);
 }
 
 void AnalysisWindow::UpdateRecordLabel(std::int64_t nowMs) {
-    if (!recorder_.Recording()) {
+    const recording::Recorder& recorder = pipeline_.Recorder();
+    if (!recorder.Recording()) {
         if (!LabelRecord->text().isEmpty()) LabelRecord->clear();
         return;
     }
-    const std::int64_t seconds = std::max<std::int64_t>(0, (nowMs - recorder_.StartMs()) / 1000);
+    const std::int64_t seconds = std::max<std::int64_t>(0, (nowMs - recorder.StartMs()) / 1000);
     const QString text = QStringLiteral("Записано %1:%2:%3, %4 МБ")
                              .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                             .arg(QString::number(recorder_.BytesWritten() / 1e6, 'f', 1).replace('.', ','));
+                             .arg(QString::number(recorder.BytesWritten() / 1e6, 'f', 1).replace('.', ','));
     if (text != LabelRecord->text()) LabelRecord->setText(text);
 }
 
@@ -548,14 +505,8 @@ void AnalysisWindow::ExportClicked() {
     options.defaultName = U(panorama::DefaultFileName("Запись", LocalTime(replay_->sweeps[first].timeMs), "csv"));
     const QString file = toolkit::dialogs().saveFile(options);
     if (file.isEmpty()) return;
-    const QFileInfo info(file);
-    if (info.exists() && !info.isDir() &&
-        !toolkit::dialogs().question(QStringLiteral("Файл уже существует. Заменить его?"),
-                                     QString::fromUtf8(settings::kAttention)))
-        return;
     const std::string text = ExportCsv(first, last);
-    if (!common::WriteWholeFile(file.toStdString(), text.data(), text.size()))
-        toolkit::dialogs().message(QString::fromUtf8(settings::kMsgFileWriteError));
+    SaveFile(file, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 // ---- The window ----

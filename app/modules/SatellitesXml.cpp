@@ -1,4 +1,4 @@
-#include "app/SatellitesXml.h"
+#include "app/modules/SatellitesXml.h"
 
 #include <QByteArray>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
-#include "app/Unit1Aiming.h"
+#include "app/modules/AimingSound.h"
 
-#include "app/ToneOutput.h"
+#include "app/modules/ToneOutput.h"
 
 #include <QAction>
 #include <QEvent>
@@ -68,10 +68,7 @@ void AimingSound::Take(const Tick& tick) {
     in.frozen = tick.frozen;
     in.sources.marker = tick.marker;
     in.sources.strongestFound = tick.strongestFound;
-    if (in.swept) {
-        const panorama::TraceTools::Shown& s = *tick.shown;
-        in.sources.highestVisible = panorama::FindPeak(s.live, s.meaning.axisMin, s.meaning.shift, s.meaning.step).level;
-    }
+    if (in.swept) in.sources.highestVisible = tick.highestVisible;
     in.axisMin = tick.axisMin;
     in.axisMax = tick.axisMax;
     last_ = aimer_.Tick(in);

@@ -2,8 +2,9 @@
 // waterfall of the last minutes, the level of one frequency over the last
 // minute, recording the sweeps to a file and replaying such a file (with a
 // trace drawn as the main chart draws it), exporting a recording to CSV.
-// It is fed by the main window's tick through the panorama tools; closing
-// it only hides it (recording goes on), and nothing is kept between runs.
+// It shows the pipeline's history and recording, and takes each tick's
+// record; closing it only hides it (recording goes on), and nothing is kept
+// between runs.
 #pragma once
 
 #include "panorama/Tools.h"
@@ -26,6 +27,10 @@ class QPushButton;
 class QSlider;
 class QVBoxLayout;
 
+namespace live {
+class Pipeline;
+struct Sweep;
+}  // namespace live
 namespace toolkit {
 class Chart;
 class ChartSeries;
@@ -37,14 +42,12 @@ class AnalysisWindow : public QWidget {
     Q_OBJECT
 public:
     // `loCaption` names an oscillator item as the main window shows it.
-    explicit AnalysisWindow(std::function<QString(int)> loCaption, QWidget* parent = nullptr);
+    AnalysisWindow(const live::Pipeline& pipeline, std::function<QString(int)> loCaption, QWidget* parent = nullptr);
     ~AnalysisWindow() override;
 
-    // One tick of the main window: `frame` is the sweep taken (null when the
-    // tick swept nothing), `meaning` what the switches say now, `peakOn`
-    // whether the peak marker is on; `nowMs` the time (ms since 1970 UTC).
-    void TakeIn(const panorama::SweepFrame* frame, const recording::Meaning& meaning, bool peakOn,
-                std::int64_t nowMs);
+    // One tick's record: its sweep (already in the pipeline's history) into
+    // the waterfall, the replay's clock, the strip and the recording's label.
+    void Take(const live::Sweep& sweep);
 
     // Controls.
     QPushButton* ButtonRecord;   // "Запись"
@@ -71,10 +74,9 @@ public:
     // (between the level strip and the bottom of the window).
     QVBoxLayout* FoundSlot;
 
-    // Recording and replay, also for the buttons.
-    bool StartRecording(const QString& file);
-    void StopRecording();
-    bool Recording() const { return recorder_.Recording(); }
+    // The pipeline's recording as it is now, on the button and its label.
+    void ShowRecording();
+    // Replay.
     bool OpenRecording(const QString& file);
     // Replays bytes already read (the file's whole contents).
     void Replay(const std::string& bytes);
@@ -94,6 +96,10 @@ public:
     void WatchChart(toolkit::Chart* chart);
     std::string ExportCsv(std::size_t first, std::size_t last) const;
 
+signals:
+    // "Запись" pressed: start (true) or stop a recording.
+    void recordToggled(bool on);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -112,16 +118,16 @@ private:
     bool RowAt(std::uint64_t serial, const float*& levels, double& x0, double& dx, double& levelMin,
                double& levelMax);
 
+    const live::Pipeline& pipeline_;
+    const recording::History& live_;
     std::function<QString(int)> loCaption_;
     QList<toolkit::Chart*> watched_;
-    recording::History live_;
-    recording::Recorder recorder_;
     bool peakOn_ = false;
+    std::optional<double> livePeakRf_;
     std::optional<double> stripFrequency_;
     std::optional<recording::Meaning> viewMeaning_;
     std::optional<recording::Meaning> lastShownMeaning_;
     panorama::Levels rowLevels_{};
-    QList<QPointF> points_;
     int stripCountdown_ = 0;
     std::int64_t lastNowMs_ = 0;
 

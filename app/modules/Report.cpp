@@ -1,17 +1,12 @@
-// The installation report: the job's fields, date and time, the site, the
-// stored table with where to point the dish for each entry, and the chart as
-// it is shown, as one A4 PDF; and the table's pointing as tooltips on the
-// name cells. The pointing and the table's texts come from pointing/.
-#include "app/Unit1Tools.h"
+// The pointing and the table's texts come from pointing/.
+#include "app/modules/Report.h"
 
-#include "app/Unit1.h"
+#include "app/SaveFile.h"
+#include "live/Pipeline.h"
 #include "pointing/Pointing.h"
-#include "settings/Exchange.h"
 #include "toolkit/Accessibility.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/MaskEdit.h"
-#include "toolkit/StringGrid.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -203,7 +198,7 @@ void DrawTable(Layout& l, const std::vector<pointing::TableLine>& rows) {
 }
 
 // The job's fields in a small dialog; all optional.
-std::optional<PanoramaTools::ReportJob> AskJob(QWidget* parent) {
+std::optional<ReportFeature::Job> AskJob(QWidget* parent) {
     QDialog d(parent);
     d.setWindowTitle(QStringLiteral("Отчёт"));
     auto* form = new QFormLayout(&d);
@@ -222,68 +217,43 @@ std::optional<PanoramaTools::ReportJob> AskJob(QWidget* parent) {
     QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
     form->addRow(buttons);
     if (d.exec() != QDialog::Accepted) return std::nullopt;
-    return PanoramaTools::ReportJob{fields[0]->text().trimmed(), fields[1]->text().trimmed(),
+    return ReportFeature::Job{fields[0]->text().trimmed(), fields[1]->text().trimmed(),
                                     fields[2]->text().trimmed()};
 }
 
-// Shows a name cell's pointing when the pointer rests on it.
-class PointingTips : public QObject {
-public:
-    explicit PointingTips(TForm1& form) : QObject(form.StringGrid1), form_(form) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip) return false;
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QModelIndex at = form_.StringGrid1->indexAt(help->pos());
-        QString tip;
-        if (at.isValid() && at.column() == settings::kNameColumn && at.row() >= 1) {
-            const auto lines = pointing::StoredEntries(form_.GridRows(), form_.FieldSite());
-            for (const pointing::EntryLine& line : lines)
-                if (line.row == at.row()) tip = U(pointing::PointingTip(line));
-        }
-        if (tip.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), tip, form_.StringGrid1->viewport());
-        return true;
-    }
-
-private:
-    TForm1& form_;
-};
-
 }  // namespace
 
-void PanoramaTools::CreateReport() {
-    connect(ActionReport, &QAction::triggered, this, [this] { toolkit::guarded([this] { SaveReport(); }); });
-    AskReportJob = [this] { return AskJob(&form_); };
-    form_.StringGrid1->viewport()->installEventFilter(new PointingTips(form_));
+void ReportFeature::Attach(FeatureHost& host) {
+    host_ = &host;
+    ActionReport = host.AddItem({4, 3, QStringLiteral("Отчёт…"), Qt::CTRL | Qt::Key_F12, false, "ActionReport"});
+    connect(ActionReport, &QAction::triggered, this, [this] { toolkit::guarded([this] { Save(); }); });
+    AskJob = [this] { return ::AskJob(&host_->Form()); };
 }
 
-struct PanoramaTools::ChartShot {
+struct ReportFeature::Shot {
     QPicture picture;
     QSize size;
     QString unit;
     std::optional<QString> peak;
 };
 
-PanoramaTools::ChartShot PanoramaTools::ShootChart() const {
-    ChartShot shot;
-    toolkit::Chart& chart = *form_.Chart1;
+ReportFeature::Shot ReportFeature::ShootChart() const {
+    Shot shot;
+    toolkit::Chart& chart = host_->Chart();
     shot.size = chart.size();
     {
         QPainter p(&shot.picture);
         chart.paintChart(p);
     }
-    shot.unit = form_.Label10->text();
+    shot.unit = QString::fromStdString(host_->Window().LevelUnit());
     if (chart.marker()) shot.peak = chart.marker()->label;
     return shot;
 }
 
-QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when) {
-    return ReportPdf(job, when, ShootChart());
-}
+QByteArray ReportFeature::Pdf(const Job& job, const QDateTime& when) { return Pdf(job, when, ShootChart()); }
 
-QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when, const ChartShot& shot) {
+QByteArray ReportFeature::Pdf(const Job& job, const QDateTime& when, const Shot& shot) {
+    const live::Window& window = host_->Window();
     const QString title = QStringLiteral("Отчёт об установке антенны");
     QByteArray bytes;
     {
@@ -305,7 +275,7 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when,
         l.text(QStringLiteral("Адрес: ") + (job.address.isEmpty() ? none : job.address), 10);
         l.text(QStringLiteral("Монтажник: ") + (job.installer.isEmpty() ? none : job.installer), 10);
         l.text(QStringLiteral("Дата и время: ") + when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), 10);
-        const std::optional<pointing::Site> site = form_.FieldSite();
+        const std::optional<pointing::Site> site = window.FieldSite();
         QString place;
         if (site) {
             place = U(pointing::AngleText(site->latitude)) + QStringLiteral(" с. ш., ") +
@@ -313,13 +283,12 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when,
             if (site->longitude > 180)
                 place += QStringLiteral(" (") + U(pointing::AngleText(360 - site->longitude)) + QStringLiteral(" з. д.)");
         } else {
-            place = form_.MaskEditLati->maskedText() + " / " + form_.MaskEditLongi->maskedText() +
-                    QStringLiteral(" (не координаты)");
+            place = U(window.CoordinateTexts()) + QStringLiteral(" (не координаты)");
         }
         l.text(QStringLiteral("Место установки: ") + place, 10);
         l.skip(6);
 
-        const std::vector<pointing::EntryLine> entries = pointing::StoredEntries(form_.GridRows(), site);
+        const std::vector<pointing::EntryLine> entries = pointing::StoredEntries(window.GridRows(), site);
         if (entries.empty()) {
             l.text(QStringLiteral("Таблица транспондеров пуста."), 10);
         } else {
@@ -354,28 +323,24 @@ QByteArray PanoramaTools::ReportPdf(const ReportJob& job, const QDateTime& when,
         p.restore();
         l.skip(height + 6);
         if (shot.peak) l.text(QStringLiteral("Маркер пика: ") + *shot.peak, 10);
-        if (ReportLines)
-            for (const QString& line : ReportLines()) l.text(line, 10);
+        for (const QString& line : host_->ReportLines()) l.text(line, 10);
     }
     return Deterministic(bytes, when);
 }
 
-void PanoramaTools::SaveReport() {
+void ReportFeature::Save() {
     // The chart as it is when asked for, whatever the ticks bring while the
     // dialogs are open.
-    const ChartShot shot = ShootChart();
-    const std::optional<ReportJob> job = AskReportJob();
+    const Shot shot = ShootChart();
+    const std::optional<Job> job = AskJob();
     if (!job) return;
     const QDateTime when = QDateTime::currentDateTime();
-    const QByteArray pdf = ReportPdf(*job, when, shot);
+    const QByteArray pdf = Pdf(*job, when, shot);
     toolkit::FileDialogOptions options;
     options.title = QStringLiteral("Сохранить отчёт");
     options.filter = QStringLiteral("Отчёт PDF (*.pdf)|*.pdf");
     options.defaultSuffix = QStringLiteral("pdf");
-    const QDate d = when.date();
-    const QTime t = when.time();
-    options.defaultName =
-        U(panorama::DefaultFileName("Отчёт", {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}, "pdf"));
+    options.defaultName = U(panorama::DefaultFileName("Отчёт", LocalDateTime(when), "pdf"));
     const QString file = toolkit::dialogs().saveFile(options);
     if (file.isEmpty()) return;
     SaveFile(file, pdf);

@@ -1,4 +1,4 @@
-#include "app/FoundTable.h"
+#include "app/modules/FoundTable.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // in a thread of its own, so that a busy window (a repaint, a slow transfer
 // with the meter) never leaves the sound server waiting; the window's thread
 // only sets the pitch, under a lock.
-#include "app/ToneOutput.h"
+#include "app/modules/ToneOutput.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
