@@ -26,6 +26,10 @@ class Chart;
 // An item of the chart's menu. Sections are kept apart by separators, in
 // order of their number; items within one by rank.
 struct MenuItem {
+    MenuItem(int section, int rank, QString text, QKeySequence key, bool checkable, QString name, QString submenu = {},
+             QString toolTip = {})
+        : section(section), rank(rank), text(std::move(text)), key(std::move(key)), checkable(checkable),
+          name(std::move(name)), submenu(std::move(submenu)), toolTip(std::move(toolTip)) {}
     int section = 0;
     int rank = 0;
     QString text;

@@ -1,7 +1,6 @@
 #include "app/Unit1.h"
 
 #include "app/Features.h"
-#include "app/Unit1Reader.h"
 #include "device/UsbLink.h"
 
 #include "toolkit/Chart.h"

@@ -1,5 +1,3 @@
-#include "app/Unit1Reader.h"
-
 #include "app/Unit1.h"
 #include "toolkit/Chart.h"
 #include "toolkit/MaskEdit.h"

@@ -5,7 +5,6 @@
 #include "app/Unit1.h"
 
 #include "app/Features.h"
-#include "app/Unit1Reader.h"
 #include "pointing/Pointing.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
