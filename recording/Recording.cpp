@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 
 #ifdef _WIN32
@@ -24,6 +26,36 @@ panorama::Levels SweepLevels(const Sweep& sweep) {
     panorama::Levels levels;
     for (int i = 0; i < panorama::kSamples; ++i) levels[i] = panorama::Level(sweep.frame[i], scale.opor, scale.koef);
     return levels;
+}
+
+int SampleAt(const Meaning& m, double mhz) {
+    if (m.sample.step == 0) return -1;
+    const double k = std::floor((mhz - m.sample.axisMin) / m.sample.step + 0.5) + 1;
+    return k >= 0 && k < panorama::kSamples ? static_cast<int>(k) : -1;
+}
+
+std::vector<std::pair<double, float>> LevelOverTime(const History& h, double mhz, double seconds) {
+    std::vector<std::pair<double, float>> points;
+    if (h.Size() == 0) return points;
+    const Sweep& newest = h.Newest();
+    std::optional<panorama::SampleMeaning> scaleOf;
+    panorama::LevelScale scale;
+    for (std::size_t i = h.Size(); i-- > 0;) {
+        const Sweep& s = h.At(i);
+        const double age = (newest.timeMs - s.timeMs) / 1000.0;
+        if (age > seconds) break;
+        const panorama::SampleMeaning &m = s.meaning.sample, &n = newest.meaning.sample;
+        if (m.unitIndex != n.unitIndex || m.oporPosition != n.oporPosition || m.koefPosition != n.koefPosition) break;
+        const int k = SampleAt(s.meaning, mhz);
+        if (k < 0) continue;
+        // The scale only where the meaning changes: a minute holds 2400 sweeps.
+        if (!scaleOf || !(*scaleOf == m)) {
+            scale = panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex);
+            scaleOf = m;
+        }
+        points.emplace_back(age, panorama::Level(s.frame[k], scale.opor, scale.koef));
+    }
+    return points;
 }
 
 std::string UnitLabel(const Meaning& m) { return m.sample.unitIndex == 0 ? "dBuV" : "dBm"; }

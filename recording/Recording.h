@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace recording {
@@ -42,6 +43,16 @@ std::string UnitLabel(const Meaning& m);
 // short Russian text ("Шаг 5 МГц, dBm"); empty when only the level range
 // changed (or nothing).
 std::string ChangeText(const Meaning& before, const Meaning& after);
+
+// The sample drawn nearest to a frequency (MHz on the axis), or -1 off the sweep.
+int SampleAt(const Meaning& m, double mhz);
+
+class History;
+// One frequency's level over the last `seconds` before the newest sweep of
+// the history: (age in seconds, level) from the newest back, stopping where
+// the unit or the calibration changed (those levels do not compare);
+// sweeps that do not reach the frequency are left out.
+std::vector<std::pair<double, float>> LevelOverTime(const History& history, double mhz, double seconds);
 
 // ---- The history ----
 

@@ -39,13 +39,6 @@ QString TimeText(std::int64_t ms, bool withMs) {
 
 panorama::DateTime LocalTime(std::int64_t ms) { return LocalDateTime(QDateTime::fromMSecsSinceEpoch(ms)); }
 
-// The sample drawn nearest to a frequency, or -1 off the sweep.
-int SampleAt(const recording::Meaning& m, double mhz) {
-    if (m.sample.step == 0) return -1;
-    const double k = std::floor((mhz - m.sample.axisMin) / m.sample.step + 0.5) + 1;
-    return k >= 0 && k < panorama::kSamples ? static_cast<int>(k) : -1;
-}
-
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(const live::Pipeline& pipeline, std::function<QString(int)> loCaption,
@@ -328,25 +321,7 @@ void AnalysisWindow::UpdateStrip() {
     if (!stripFrequency_) return;
     const double f = *stripFrequency_;
     QList<QPointF> points;
-    std::optional<panorama::SampleMeaning> scaleOf;
-    panorama::LevelScale scale;
-    for (std::size_t i = h.Size(); i-- > 0;) {
-        const recording::Sweep& s = h.At(i);
-        const double age = (newest.timeMs - s.timeMs) / 1000.0;
-        if (age > kStripSeconds) break;
-        // Levels of another unit or calibration do not compare with these.
-        const panorama::SampleMeaning &m = s.meaning.sample, &n = newest.meaning.sample;
-        if (m.unitIndex != n.unitIndex || m.oporPosition != n.oporPosition || m.koefPosition != n.koefPosition) break;
-        const int k = SampleAt(s.meaning, f);
-        if (k < 0) continue;
-        // The scale only where the meaning changes: a minute holds 2400 sweeps.
-        if (!scaleOf || !(*scaleOf == s.meaning.sample)) {
-            const panorama::SampleMeaning& m = s.meaning.sample;
-            scale = panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex);
-            scaleOf = m;
-        }
-        points.append(QPointF(age, panorama::Level(s.frame[k], scale.opor, scale.koef)));
-    }
+    for (const auto& [age, level] : recording::LevelOverTime(h, f, kStripSeconds)) points.append(QPointF(age, level));
     Strip->setPoints(points, kStripSeconds);
     Strip->setTitle(QStringLiteral("Уровень на %1 МГц за минуту%2")
                         .arg(static_cast<long long>(f))
@@ -358,7 +333,7 @@ void AnalysisWindow::Hover(std::uint64_t serial, double frequency) {
     const std::uint64_t first = h.Added() - h.Size();
     if (serial < first || serial >= h.Added()) return;
     const recording::Sweep& s = h.At(static_cast<std::size_t>(serial - first));
-    const int k = SampleAt(s.meaning, frequency);
+    const int k = recording::SampleAt(s.meaning, frequency);
     QString text = TimeText(s.timeMs, true) + QStringLiteral("   %1 МГц").arg(std::llround(frequency));
     if (k >= 0)
         text += QStringLiteral("   %1 %2")

@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -25,6 +26,9 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+
+#include <functional>
+#include <map>
 
 using Accessibility = WindowTest;
 
@@ -301,4 +305,51 @@ TEST_F(Accessibility, TheChartsLabelsAreItsChildrenWithTheirLiveTexts) {
     EXPECT_EQ(chart->indexOfChild(marker), chart->childCount() - 1);
     f.Features->Item("ActionPeak")->trigger();
     EXPECT_EQ(children().size(), 4);
+}
+
+// Every checkable item of the chart's menu, pressed as a screen reader
+// presses it (the menu item's press action, no mouse), switches its feature
+// on, and the next press off.
+TEST_F(Accessibility, EveryCheckableMenuItemWorksThroughItsPressAction) {
+    form->show();
+    form->SpeedButton1->setChecked(true);
+    form->ButtonRead_PANOClick();
+    FeatureSet& features = *form->Features;
+    const panorama::TraceTools& traces = features.Pipeline().Traces();
+    const std::map<QString, std::function<bool()>> effect = {
+        {"ActionDeviceSettings", [&] { return form->size() == TForm1::kWideClientSize; }},
+        {"ActionMaxHold", [&] { return traces.MaxHold(); }},
+        {"ActionMinHold", [&] { return traces.MinHold(); }},
+        {"ActionAverage4", [&] { return traces.Average() == 4; }},
+        {"ActionPeak", [&] { return form->Chart1->marker().has_value(); }},
+        {"ActionFreeze", [&] { return traces.Frozen(); }},
+        {"ActionFind", [&] { return features.Pipeline().Last().finding != nullptr; }},
+        {"ActionName", [&] { return features.Pipeline().Last().naming != nullptr; }},
+    };
+    int pressed = 0;
+    for (QAction* item : features.Items()) {
+        if (!item->isCheckable() || !item->isEnabled() || item->objectName() == "ActionRecord") continue;
+        // The item as assistive technology finds it: a child of its menu.
+        QMenu* menu = nullptr;
+        for (QObject* o : item->associatedObjects())
+            if (qobject_cast<QMenu*>(o)) menu = qobject_cast<QMenu*>(o);
+        ASSERT_NE(menu, nullptr) << item->text().toStdString();
+        QAccessibleInterface* m = A(menu);
+        QAccessibleInterface* entry = nullptr;
+        for (int i = 0; i < m->childCount(); ++i)
+            if (m->child(i)->text(QAccessible::Name) == item->text()) entry = m->child(i);
+        ASSERT_NE(entry, nullptr) << item->text().toStdString();
+        const auto press = [&] {
+            entry->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            form->ButtonRead_PANOClick();
+        };
+        const auto on = [&] { return effect.count(item->objectName()) ? effect.at(item->objectName())() : item->isChecked(); };
+        press();
+        EXPECT_TRUE(item->isChecked() && on()) << item->text().toStdString();
+        press();
+        EXPECT_FALSE(item->isChecked() || on()) << item->text().toStdString();
+        ++pressed;
+    }
+    EXPECT_GE(pressed, 12);
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
 }
