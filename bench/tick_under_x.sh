@@ -18,7 +18,10 @@
 # else: the floor that Qt and the X server set on this machine in these same
 # windows.
 # Usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]
-# Environment: TICK_SECONDS (12), TICK_WINDOWS (3).
+# With TICK_ALL=1 every tool of the chart's menu that draws is switched on
+# by its key first (holds, average of 32, peak, marks, transponders found,
+# satellite named), in every build alike.
+# Environment: TICK_SECONDS (12), TICK_WINDOWS (3), TICK_ALL (0).
 set -euo pipefail
 [ $# -gt 0 ] || { echo "usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]" >&2; exit 2; }
 seconds="${TICK_SECONDS:-12}"
@@ -99,6 +102,16 @@ measure() {
   done
 }
 
+if [ "${TICK_ALL:-0}" = 1 ]; then
+  for n in "${!builds[@]}"; do
+    DISPLAY=${displays[$n]} xdotool mousemove --window "${wins[$n]}" 300 200 click 1
+    for key in F2 F3 F8 F11 shift+F9 shift+F3 shift+F5; do
+      DISPLAY=${displays[$n]} xdotool windowfocus --sync "${wins[$n]}" key "$key"
+      sleep 0.2
+    done
+    names[$n]="${names[$n]} (every tool on)"
+  done
+fi
 measure "PANO up"
 click 32 408   # PANO
 measure "sweeping, area"
