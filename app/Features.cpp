@@ -2,6 +2,7 @@
 
 #include "app/modules/Analysis.h"
 #include "app/modules/Found.h"
+#include "app/modules/Guide.h"
 #include "app/modules/Holds.h"
 #include "app/modules/Marks.h"
 #include "app/modules/Peak.h"
@@ -38,6 +39,7 @@ FeatureSet::FeatureSet(QWidget& form, toolkit::Chart& chart, const live::Window&
     Add<SkyFeature>();
     Add<FoundFeature>();
     Add<AnalysisFeature>();
+    Add<GuideFeature>();
     BuildMenu();
 
     chart.setContextMenuPolicy(Qt::CustomContextMenu);

@@ -85,6 +85,19 @@ void Pipeline::Refresh() {
     r.finding = any && haveTrace_ ? &finding_ : nullptr;
     r.findingMeaning = r.finding ? &findingMeaning_ : nullptr;
     r.naming = namingOn_ ? &hold_.Shown() : nullptr;
+    // 6. The target's level, from the finding and the naming's offset when
+    // the naming names the target.
+    r.target = target_ ? &*target_ : nullptr;
+    r.targetLevel.reset();
+    if (target_ && target_->plan && r.finding) {
+        const sky::NamingResult& n = hold_.Shown();
+        const int offset = namingOn_ && n.named && !n.best.empty() &&
+                                   aiming::SamePosition(n.best[0].satellite->longitude, target_->longitude)
+                               ? n.best[0].offset
+                               : 0;
+        const bool horizontal = (findingMeaning_.flags & panorama::kPolarisationBit) != 0;
+        r.targetLevel = aiming::TargetLevel(finding_, *target_->plan, horizontal, offset);
+    }
 }
 
 void Pipeline::Find() {
@@ -114,18 +127,21 @@ void Pipeline::Name(double seconds) {
     record_.named = true;
 }
 
-void Pipeline::SetFinding(bool on) {
-    findingOn_ = on;
-    if (on && traces_.shown().valid) Find();
+void Pipeline::SetFinding(bool on, unsigned who) {
+    const bool was = FindingOn();
+    findingOn_ = on ? findingOn_ | who : findingOn_ & ~who;
+    if (FindingOn() && !was && traces_.shown().valid) Find();
     if (!findingOn_ && !namingOn_) haveTrace_ = false;
     Refresh();
 }
 
-void Pipeline::SetNaming(bool on) {
-    namingOn_ = on;
+void Pipeline::SetNaming(bool on, unsigned who) {
+    const bool was = NamingOn();
+    namingOn_ = on ? namingOn_ | who : namingOn_ & ~who;
+    if (NamingOn() == was) return Refresh();
     hold_.Reset();  // a name is earned again by the namings from now on
     sinceNaming_ = kNameEvery;  // name at the next sweep
-    if (on && traces_.shown().valid) {
+    if (NamingOn() && traces_.shown().valid) {
         Find();
         Name(record_.in.seconds);
     }
@@ -133,8 +149,24 @@ void Pipeline::SetNaming(bool on) {
     Refresh();
 }
 
+void Pipeline::EnsurePlans(const std::string& programFolder) {
+    if (plansSet_) return;
+    const std::string folder = sky::ScanFolder(programFolder);
+    sky::Catalogue c = sky::LoadScanFolder(folder);
+    const bool none = c.satellites.empty();
+    SetPlans(std::move(c.satellites));
+    if (none) plansNote_ = "Нет списка спутников: " + folder;
+}
+
+void Pipeline::SetTarget(std::optional<aiming::Target> target) {
+    target_ = std::move(target);
+    Refresh();
+}
+
 void Pipeline::SetPlans(std::vector<sky::Satellite> plans) {
     plans_ = std::move(plans);
+    plansSet_ = true;
+    plansNote_.clear();
     sinceNaming_ = kNameEvery;
     // No name of the old plans goes on under the new ones: the run starts
     // again with the naming made from them now.

@@ -5,6 +5,7 @@
 // pipeline takes the next tick or a switch of the pipeline changes.
 #pragma once
 
+#include "aiming/Guide.h"
 #include "panorama/Panorama.h"
 #include "panorama/Tools.h"
 #include "pointing/Pointing.h"
@@ -90,6 +91,10 @@ struct Sweep {
     recording::Meaning recordMeaning;
     // A recording whose write failed on this tick has been stopped.
     bool recordingFailed = false;
+    // 6. The position aimed at (null: none), and the level of its strongest
+    // transponder found in the shown trace.
+    const aiming::Target* target = nullptr;
+    std::optional<float> targetLevel;
 };
 
 // Where a frequency of the meter's IF band lies on the frequency axis the

@@ -162,12 +162,7 @@ void SkyFeature::Attach(FeatureHost& host) {
 }
 
 void SkyFeature::EnsurePlans() {
-    if (plansLoaded_) return;
-    plansLoaded_ = true;
-    const std::string folder = sky::ScanFolder(QCoreApplication::applicationDirPath().toStdString());
-    sky::Catalogue c = sky::LoadScanFolder(folder);
-    plansNote_ = c.satellites.empty() ? "Нет списка спутников: " + folder : std::string();
-    host_->Pipeline().SetPlans(std::move(c.satellites));
+    host_->Pipeline().EnsurePlans(QCoreApplication::applicationDirPath().toStdString());
 }
 
 bool SkyFeature::LoadSatellites(const QString& file) {
@@ -194,8 +189,6 @@ bool SkyFeature::LoadSatellites(const QString& file) {
     if (readError) return fail("ошибка чтения файла");
     sky::SatelliteList read = ReadSatellitesXml(text);
     if (!read) return fail(read.error);
-    plansLoaded_ = true;
-    plansNote_.clear();
     host_->Pipeline().SetPlans(std::move(read.plans));
     host_->Refresh();
     toolkit::dialogs().message(U(sky::LoadedText(read)));
@@ -230,7 +223,8 @@ void SkyFeature::ShowNaming(const live::Sweep& sweep) {
     if (!sweep.named && sweep.tick && label_->isVisible()) return;
     const sky::NamingResult& shown = *sweep.naming;
     label_->Show(U(shown.text.empty() ? std::string(sky::kNotNamed) : shown.text));
-    const QString tip = U(plansNote_.empty() ? shown.tooltip : plansNote_);
+    const std::string& note = host_->Pipeline().PlansNote();
+    const QString tip = U(note.empty() ? shown.tooltip : note);
     if (label_->toolTip() != tip) label_->setToolTip(tip);
 }
 

@@ -47,6 +47,4 @@ private:
     FeatureHost* host_ = nullptr;
     std::unique_ptr<Brackets> brackets_;
     Label* label_ = nullptr;
-    bool plansLoaded_ = false;
-    std::string plansNote_;  // why there are no plans, for the tooltip
 };

@@ -35,6 +35,12 @@ void ToneFeature::Take(const live::Sweep& sweep) {
     }
     if (ActionAimingSound->isChecked() && sweep.findingOn && sweep.finding)
         tick.strongestFound = sky::StrongestLevel(*sweep.finding);
+    // While aiming at a target, its strongest transponder is what to peak
+    // on; where none of its transponders shows, the highest sample.
+    if (sweep.target) {
+        tick.marker.reset();
+        tick.strongestFound = sweep.targetLevel;
+    }
     tick.axisMin = sweep.in.levelMin;
     tick.axisMax = sweep.in.levelMax;
     Aiming->Take(tick);

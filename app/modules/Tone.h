@@ -1,7 +1,7 @@
 // The aiming tone: its item, and the tone fed from every tick's record. It
 // follows the peak marker's sample while the marker is on, the strongest
-// transponder found while finding is on, else the highest sample shown; its
-// pitch spans the level axis.
+// transponder found while finding is on (the target's, while aiming at
+// one), else the highest sample shown; its pitch spans the level axis.
 #pragma once
 
 #include "app/Feature.h"

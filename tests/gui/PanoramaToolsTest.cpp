@@ -73,7 +73,8 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     EXPECT_EQ(texts, (QStringList{"Настройки прибора", "Удержание максимума", "Удержание минимума", "Усреднение",
                                   "Сбросить", "Маркер пика", "Стоп-кадр", "Метки транспондеров", "Звук наведения",
                                   "Сохранить снимок…", "Сохранить трассу…", "Отчёт…", "Анализ…", "Запись",
-                                  "Найти транспондеры", "Определить спутник", "Загрузить список спутников…"}));
+                                  "Найти транспондеры", "Определить спутник", "Загрузить список спутников…",
+                                  "Навести на спутник…"}));
     QStringList depths;
     for (QAction* a : tools->Menu->actions())
         if (a->menu())
@@ -84,7 +85,7 @@ TEST_F(PanoramaToolsWindow, TheChartsMenuOffersEveryItemOnItsOwnShortcut) {
     // function key with at most Shift or Ctrl: none types a character into
     // an edit, and none is F1, F4 (a combo box's list) or F10 (the window
     // menu). Each is named for assistive technology by its text.
-    EXPECT_EQ(tools->Items().size(), 20);
+    EXPECT_EQ(tools->Items().size(), 21);
     QSet<QKeySequence> seen;
     for (QAction* a : tools->Items()) {
         const QKeySequence k = a->shortcut();

@@ -1,0 +1,258 @@
+#include "app/modules/Guide.h"
+
+#include "app/modules/GuideWindow.h"
+#include "live/Pipeline.h"
+#include "pointing/Magnetic.h"
+#include "pointing/Sun.h"
+#include "toolkit/Chart.h"
+#include "toolkit/Dialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const QColor kGhostColour(120, 170, 255, 48);  // faint blue: apart from the orange brackets and green marks
+
+QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A coordinate as typed: a decimal comma or point; none when it is no number.
+std::optional<double> Degrees(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    t.replace(QChar(0x2212), QLatin1Char('-'));
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+QString Coordinate(double v) { return QString::number(v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')); }
+
+double East(double longitude) { return longitude > 180 ? longitude - 360 : longitude; }
+
+QString LevelText(float level, const std::string& unit) {
+    return QString::number(level, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1Char(' ') + U(unit);
+}
+
+}  // namespace
+
+// The target's transponders on the chart: faint bands over their widths,
+// beneath the brackets of the transponders found.
+class GuideFeature::Ghost : public toolkit::ChartLayer {
+public:
+    explicit Ghost(toolkit::Chart& chart) : chart_(chart) { chart.addLayer(this); }
+    ~Ghost() override { chart_.removeLayer(this); }
+    void Show(std::vector<aiming::GhostBand> bands) {
+        const bool same = bands.size() == bands_.size() &&
+                          std::equal(bands.begin(), bands.end(), bands_.begin(), [](const auto& a, const auto& b) {
+                              return a.low == b.low && a.high == b.high;
+                          });
+        if (same) return;
+        bands_ = std::move(bands);
+        chart_.updateTrace();
+    }
+    const std::vector<aiming::GhostBand>& Bands() const { return bands_; }
+    void paintLayer(QPainter& p, const toolkit::Chart& chart) override {
+        const QRect plot = chart.plotRect();
+        for (const aiming::GhostBand& b : bands_) {
+            const double x1 = chart.mapToPosition({b.low, 0}).x(), x2 = chart.mapToPosition({b.high, 0}).x();
+            p.fillRect(QRectF(QPointF(x1, plot.top()), QPointF(std::max(x2, x1 + 1), plot.bottom() + 1)), kGhostColour);
+        }
+    }
+
+private:
+    toolkit::Chart& chart_;
+    std::vector<aiming::GhostBand> bands_;
+};
+
+GuideFeature::GuideFeature() = default;
+
+GuideFeature::~GuideFeature() {
+    if (Window) Window->removeEventFilter(this);
+}
+
+void GuideFeature::Attach(FeatureHost& host) {
+    host_ = &host;
+    ActionGuide = host.AddItem({6, 4, QStringLiteral("Навести на спутник…"), Qt::CTRL | Qt::Key_F8, false,
+                                "ActionGuide", {}, QStringLiteral("Наведение: куда направить антенну и какой это спутник")});
+    connect(ActionGuide, &QAction::triggered, this, [this] { toolkit::guarded([this] { ShowWindow(); }); });
+}
+
+void GuideFeature::ShowWindow() {
+    if (!Window) {
+        Window = std::make_unique<GuideWindow>();
+        Window->resize(460, 560);
+        Window->installEventFilter(this);
+        connect(Window.get(), &GuideWindow::targetChosen, this, [this] { toolkit::guarded([this] { Chosen(); }); });
+        connect(Window.get(), &GuideWindow::siteEdited, this,
+                [this] { toolkit::guarded([this] { Update(host_->Pipeline().Last(), true); }); });
+        connect(Window.get(), &GuideWindow::offsetChanged, this,
+                [this] { toolkit::guarded([this] { Update(host_->Pipeline().Last(), true); }); });
+        connect(Window->ButtonMark, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Mark(); }); });
+        host_->Pipeline().EnsurePlans(QCoreApplication::applicationDirPath().toStdString());
+        // The site as the window knows it; the design values are no site.
+        if (const std::optional<pointing::Site> site = host_->Window().KnownSite()) {
+            Window->EditLatitude->setText(Coordinate(site->latitude));
+            Window->EditLongitude->setText(Coordinate(East(site->longitude)));
+        }
+        FillTargets();
+    }
+    Window->show();
+    Window->raise();
+    Window->activateWindow();
+}
+
+bool GuideFeature::eventFilter(QObject* watched, QEvent* event) {
+    if (Window && watched == Window.get()) {
+        if (event->type() == QEvent::Show) toolkit::guarded([this] { Opened(true); });
+        if (event->type() == QEvent::Hide) toolkit::guarded([this] { Opened(false); });
+    }
+    return Feature::eventFilter(watched, event);
+}
+
+// Finding and naming run while the window is open, whatever the menu's
+// items say; closed, the chart and the pipeline are as without it.
+void GuideFeature::Opened(bool open) {
+    live::Pipeline& pipeline = host_->Pipeline();
+    pipeline.SetFinding(open, live::Pipeline::kGuide);
+    pipeline.SetNaming(open, live::Pipeline::kGuide);
+    if (open) {
+        if (!ghost_) ghost_ = std::make_unique<Ghost>(host_->Chart());
+        Chosen();
+    } else {
+        pipeline.SetTarget(std::nullopt);
+        ghost_.reset();
+        host_->Refresh();
+    }
+}
+
+// The table's entries with a position, then the positions of the plans in
+// use; the choice is kept by its label when the list is made again.
+void GuideFeature::FillTargets() {
+    const QString was = Window->ComboTarget->currentText();
+    targets_ = aiming::Targets(pointing::StoredEntries(host_->Window().GridRows(), std::nullopt),
+                               host_->Pipeline().Plans());
+    const QSignalBlocker block(Window->ComboTarget);
+    Window->ComboTarget->clear();
+    for (const aiming::Target& t : targets_) Window->ComboTarget->addItem(U(t.label));
+    const int at = Window->ComboTarget->findText(was);
+    Window->ComboTarget->setCurrentIndex(at >= 0 ? at : targets_.empty() ? -1 : 0);
+}
+
+void GuideFeature::Chosen() {
+    const int i = Window ? Window->ComboTarget->currentIndex() : -1;
+    const bool open = Window && Window->isVisible();
+    host_->Pipeline().SetTarget(open && i >= 0 && i < static_cast<int>(targets_.size())
+                                    ? std::optional<aiming::Target>(targets_[static_cast<std::size_t>(i)])
+                                    : std::nullopt);
+    best_.Reset();
+    host_->Refresh();
+    if (open) Update(host_->Pipeline().Last(), true);
+}
+
+std::optional<pointing::Site> GuideFeature::Site() const {
+    if (!Window) return std::nullopt;
+    const std::optional<double> lat = Degrees(Window->EditLatitude->text());
+    const std::optional<double> lon = Degrees(Window->EditLongitude->text());
+    if (!lat || !lon || std::fabs(*lat) > 90 || *lon < -180 || *lon > 360) return std::nullopt;
+    return pointing::Site{*lat, *lon < 0 ? *lon + 360 : *lon};
+}
+
+void GuideFeature::Take(const live::Sweep& sweep) {
+    if (Window && Window->isVisible()) Update(sweep, !sweep.tick);
+}
+
+void GuideFeature::Update(const live::Sweep& sweep, bool force) {
+    const aiming::Target* target = sweep.target;
+    const std::optional<pointing::Site> site = Site();
+    if (ghost_) {
+        const bool show = target && target->plan && sweep.shown;
+        ghost_->Show(show ? aiming::GhostBands(*target->plan, sweep.in.meaning, host_->Window().AxisMax())
+                          : std::vector<aiming::GhostBand>{});
+    }
+    if (!target || !site) {
+        pointing_.reset();
+        Window->ShowFigures(std::nullopt, !target ? QStringLiteral("Выберите цель: спутник из таблицы прибора или из списка")
+                                                  : QStringLiteral("Укажите координаты установки: широта и долгота "
+                                                                   "(для этого наведения; настройки прибора не меняются)"));
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const pointing::Pointing p = pointing::PointAt(*site, East(target->longitude));
+    if (!p.AboveHorizon()) {
+        pointing_.reset();
+        Window->ShowFigures(std::nullopt, QStringLiteral("Спутник ниже горизонта"));
+        return;
+    }
+    // The figures change with the site, the target, the offset and the day;
+    // the sun's azimuth now, on the rose, every few seconds.
+    const QString key = QStringLiteral("%1 %2 %3 %4 %5")
+                            .arg(site->latitude)
+                            .arg(site->longitude)
+                            .arg(target->longitude)
+                            .arg(Window->SpinOffset->value())
+                            .arg(now.date().toJulianDay());
+    const std::int64_t nowMs = now.toMSecsSinceEpoch();
+    if (force || key != figuresKey_ || nowMs - figuresMs_ > 10000) {
+        figuresKey_ = key;
+        figuresMs_ = nowMs;
+        pointing_ = p;
+        const QDate d = now.date();
+        const pointing::Declination decl =
+            pointing::MagneticDeclination(site->latitude, site->longitude, pointing::DecimalYear(d.year(), d.month(), d.day()));
+        const aiming::Figures f = aiming::AimFigures(p, decl.degrees, Window->SpinOffset->value());
+        GuideWindow::Figures shown;
+        shown.azimuth = U(f.azimuth);
+        shown.magnetic = U(f.magnetic) + (decl.extrapolated ? QStringLiteral(" (склонение экстраполировано: модель до 2030 года)")
+                                                             : QString());
+        shown.elevation = U(f.elevation);
+        shown.scale = U(f.scale);
+        shown.skew = U(f.skew);
+        const std::optional<std::int64_t> sun = pointing::SunAtAzimuth(site->latitude, site->longitude, d.year(), d.month(),
+                                                                       d.day(), now.offsetFromUtc() / 60, p.azimuth);
+        shown.sun = QStringLiteral("Солнце на азимуте спутника: ") +
+                    (sun ? QDateTime::fromSecsSinceEpoch(*sun).toString(QStringLiteral("HH:mm"))
+                         : QStringLiteral("сегодня не бывает (солнце не доходит до этого азимута над горизонтом)"));
+        Window->ShowFigures(shown, QString());
+        const pointing::SunPosition sunNow = pointing::SunAt(site->latitude, site->longitude, nowMs / 1000);
+        Window->Compass->Show(p.azimuth, std::fmod(p.azimuth - decl.degrees + 360, 360.0),
+                              sunNow.elevation > 0 ? std::optional<double>(sunNow.azimuth) : std::nullopt);
+    }
+    const aiming::Judgement j = aiming::Judge(*target, *site, sweep.naming, sweep.finding);
+    verdict_ = U(j.text);
+    Window->ShowVerdict(verdict_);
+    if (sweep.tick) best_.Take(j.verdict == aiming::Verdict::OnTarget, sweep.targetLevel, sweep.in.nowMs);
+    const std::string& unit = sweep.shown ? sweep.shown->unitLabel : std::string();
+    Window->ShowBest(best_.Level() ? QStringLiteral("Лучший уровень на цели: %1 в %2")
+                                         .arg(LevelText(*best_.Level(), unit),
+                                              QDateTime::fromMSecsSinceEpoch(best_.AtMs()).toString(QStringLiteral("HH:mm:ss")))
+                                   : QStringLiteral("Лучший уровень на цели: —"));
+}
+
+void GuideFeature::Mark() {
+    const live::Sweep& sweep = host_->Pipeline().Last();
+    if (!sweep.target || !pointing_) return;
+    QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
+                   U(sweep.target->label) + QStringLiteral(": ") + verdict_;
+    if (sweep.targetLevel && sweep.shown) line += QStringLiteral("; уровень ") + LevelText(*sweep.targetLevel, sweep.shown->unitLabel);
+    line += QStringLiteral("; азимут ") + U(pointing::AngleText(pointing_->azimuth)) + QStringLiteral(", угол места ") +
+            U(pointing::AngleText(pointing_->elevation)) + QStringLiteral(", поворот LNB ") +
+            U(pointing::AngleText(pointing_->skew, true));
+    moments_ << line;
+    Window->ShowMoments(moments_);
+}
+
+QStringList GuideFeature::ReportLines() const {
+    if (moments_.isEmpty()) return {};
+    return QStringList{QStringLiteral("Наведение")} + moments_;
+}

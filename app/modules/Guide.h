@@ -1,0 +1,62 @@
+// Guided aiming: the installer chooses the satellite, the window says where
+// to point (true and magnetic azimuth, elevation, the dish's scale, the LNB's
+// turn, when the sun stands over the target's azimuth), the chart shows the
+// target's transponders as faint bands, and a verdict says whether the dish
+// is on the target and, on another position, which way to turn. "Наведено"
+// keeps the moment for the report. The window is closed when the program
+// starts; while it is closed nothing of this runs.
+#pragma once
+
+#include "aiming/Guide.h"
+#include "app/Feature.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class GuideWindow;
+
+class GuideFeature : public Feature {
+    Q_OBJECT
+public:
+    GuideFeature();
+    ~GuideFeature() override;
+    void Attach(FeatureHost& host) override;
+    void Take(const live::Sweep& sweep) override;
+    QStringList ReportLines() const override;
+
+    QAction* ActionGuide = nullptr;  // "Навести на спутник…", Ctrl+F8
+    // Made when first opened; closing only hides it.
+    std::unique_ptr<GuideWindow> Window;
+    void ShowWindow();
+    // The targets offered, in the window's list order.
+    const std::vector<aiming::Target>& Targets() const { return targets_; }
+    // The site of this run: the window's fields (none while they hold none).
+    std::optional<pointing::Site> Site() const;
+    // "Наведено": the moment with its figures, for the report.
+    void Mark();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class Ghost;
+    void Opened(bool open);
+    void FillTargets();
+    void Chosen();
+    void Update(const live::Sweep& sweep, bool force);
+
+    FeatureHost* host_ = nullptr;
+    std::unique_ptr<Ghost> ghost_;
+    std::vector<aiming::Target> targets_;
+    aiming::Best best_;
+    QStringList moments_;
+    // What the figures were worked out for, and when.
+    QString figuresKey_;
+    std::int64_t figuresMs_ = 0;
+    std::optional<pointing::Pointing> pointing_;
+    QString verdict_;
+};
