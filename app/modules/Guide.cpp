@@ -15,14 +15,18 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace {
 
 const QColor kGhostColour(120, 170, 255, 48);  // faint blue: apart from the orange brackets and green marks
+const QColor kGhostEdgeColour(120, 170, 255, 160);
 
 QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -62,12 +66,26 @@ public:
         chart_.updateTrace();
     }
     const std::vector<aiming::GhostBand>& Bands() const { return bands_; }
+    // Bands that overlap (a dense plan) are filled once, as one faint area,
+    // and each band's edges drawn a little stronger, so that neighbours
+    // stay apart.
     void paintLayer(QPainter& p, const toolkit::Chart& chart) override {
+        if (bands_.empty()) return;
         const QRect plot = chart.plotRect();
+        QPainterPath area;
+        area.setFillRule(Qt::WindingFill);
+        QPen edge(kGhostEdgeColour, 1);
         for (const aiming::GhostBand& b : bands_) {
             const double x1 = chart.mapToPosition({b.low, 0}).x(), x2 = chart.mapToPosition({b.high, 0}).x();
-            p.fillRect(QRectF(QPointF(x1, plot.top()), QPointF(std::max(x2, x1 + 1), plot.bottom() + 1)), kGhostColour);
+            area.addRect(QRectF(QPointF(x1, plot.top()), QPointF(std::max(x2, x1 + 1), plot.bottom() + 1)));
         }
+        p.fillPath(area, kGhostColour);
+        p.setPen(edge);
+        for (const aiming::GhostBand& b : bands_)
+            for (double f : {b.low, b.high}) {
+                const double x = std::round(chart.mapToPosition({f, 0}).x()) + 0.5;
+                p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.top() + 12));
+            }
     }
 
 private:
@@ -105,8 +123,17 @@ void GuideFeature::ShowWindow() {
             Window->EditLatitude->setText(Coordinate(site->latitude));
             Window->EditLongitude->setText(Coordinate(East(site->longitude)));
         }
-        FillTargets();
+        // Beside the main window, not over its chart: right of it where the
+        // screen has room, else left of it.
+        const QRect main = host_->Form().frameGeometry();
+        if (const QScreen* screen = host_->Form().screen()) {
+            const QRect area = screen->availableGeometry();
+            const int x = main.right() + 8 + Window->width() <= area.right() ? main.right() + 8
+                                                                              : std::max(area.left(), main.left() - 8 - Window->width());
+            Window->move(x, std::max(area.top(), main.top()));
+        }
     }
+    if (!Window->isVisible()) FillTargets();
     Window->show();
     Window->raise();
     Window->activateWindow();
@@ -137,16 +164,19 @@ void GuideFeature::Opened(bool open) {
 }
 
 // The table's entries with a position, then the positions of the plans in
-// use; the choice is kept by its label when the list is made again.
+// use, made again each time the window opens (the table or the plans may
+// have changed). The choice is kept; at first the table's first entry is
+// chosen, with an empty table none until the installer chooses.
 void GuideFeature::FillTargets() {
     const QString was = Window->ComboTarget->currentText();
-    targets_ = aiming::Targets(pointing::StoredEntries(host_->Window().GridRows(), std::nullopt),
-                               host_->Pipeline().Plans());
+    const std::vector<pointing::EntryLine> entries = pointing::StoredEntries(host_->Window().GridRows(), std::nullopt);
+    targets_ = aiming::Targets(entries, host_->Pipeline().Plans());
     const QSignalBlocker block(Window->ComboTarget);
     Window->ComboTarget->clear();
     for (const aiming::Target& t : targets_) Window->ComboTarget->addItem(U(t.label));
-    const int at = Window->ComboTarget->findText(was);
-    Window->ComboTarget->setCurrentIndex(at >= 0 ? at : targets_.empty() ? -1 : 0);
+    const bool fromTable = std::any_of(entries.begin(), entries.end(), [](const auto& e) { return e.position; });
+    const int at = was.isEmpty() ? -1 : Window->ComboTarget->findText(was);
+    Window->ComboTarget->setCurrentIndex(at >= 0 ? at : fromTable ? 0 : -1);
 }
 
 void GuideFeature::Chosen() {
@@ -245,6 +275,11 @@ void GuideFeature::Mark() {
     QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
                    U(sweep.target->label) + QStringLiteral(": ") + verdict_;
     if (sweep.targetLevel && sweep.shown) line += QStringLiteral("; уровень ") + LevelText(*sweep.targetLevel, sweep.shown->unitLabel);
+    if (const std::optional<pointing::Site> site = Site())
+        line += QStringLiteral("; место ") + U(pointing::AngleText(std::fabs(site->latitude))) +
+                (site->latitude < 0 ? QStringLiteral(" ю. ш., ") : QStringLiteral(" с. ш., ")) +
+                U(pointing::AngleText(std::fabs(East(site->longitude)))) +
+                (East(site->longitude) < 0 ? QStringLiteral(" з. д.") : QStringLiteral(" в. д."));
     line += QStringLiteral("; азимут ") + U(pointing::AngleText(pointing_->azimuth)) + QStringLiteral(", угол места ") +
             U(pointing::AngleText(pointing_->elevation)) + QStringLiteral(", поворот LNB ") +
             U(pointing::AngleText(pointing_->skew, true));

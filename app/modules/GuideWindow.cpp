@@ -66,6 +66,7 @@ GuideWindow::GuideWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     ComboTarget = new QComboBox(this);
     ComboTarget->setAccessibleName(QStringLiteral("Цель"));
     ComboTarget->setMinimumContentsLength(28);
+    ComboTarget->setPlaceholderText(QStringLiteral("выберите спутник"));
     form->addRow(QStringLiteral("Цель:"), ComboTarget);
     auto* site = new QHBoxLayout;
     EditLatitude = new QLineEdit(this);

@@ -235,6 +235,7 @@ struct ReportFeature::Shot {
     QSize size;
     QString unit;
     std::optional<QString> peak;
+    QStringList lines;  // the features' lines, of the same moment as the picture
 };
 
 ReportFeature::Shot ReportFeature::ShootChart() const {
@@ -247,6 +248,7 @@ ReportFeature::Shot ReportFeature::ShootChart() const {
     }
     shot.unit = QString::fromStdString(host_->Window().LevelUnit());
     if (chart.marker()) shot.peak = chart.marker()->label;
+    shot.lines = host_->ReportLines();
     return shot;
 }
 
@@ -323,7 +325,7 @@ QByteArray ReportFeature::Pdf(const Job& job, const QDateTime& when, const Shot&
         p.restore();
         l.skip(height + 6);
         if (shot.peak) l.text(QStringLiteral("Маркер пика: ") + *shot.peak, 10);
-        for (const QString& line : host_->ReportLines()) l.text(line, 10);
+        for (const QString& line : shot.lines) l.text(line, 10);
     }
     return Deterministic(bytes, when);
 }

@@ -73,12 +73,14 @@ TEST_F(GuideWindowTest, SaysOnTargetOrWhichWayToTurnAndShowsTheTargetOnTheChart)
     GuideWindow& w = *guide->Window;
     ASSERT_TRUE(w.isVisible());
     EXPECT_EQ(w.windowTitle(), "Velkarn3 — Наведение");
-    // The fields' design values are no site: the window asks for one.
+    // An empty table: no target until one is chosen. The fields' design
+    // values are no site: the window asks for one.
+    EXPECT_TRUE(w.LabelNote->isVisible() && w.LabelNote->text().startsWith("Выберите цель"));
+    Aim("13.0E");
     EXPECT_TRUE(w.EditLatitude->text().isEmpty());
     EXPECT_TRUE(w.LabelNote->isVisible() && w.LabelNote->text().startsWith("Укажите координаты"));
     QTest::keyClicks(w.EditLatitude, "55,7");
     QTest::keyClicks(w.EditLongitude, "37.6");
-    Aim("13.0E");
     Tick();
     EXPECT_FALSE(w.LabelNote->isVisible());
     EXPECT_EQ(w.LabelAzimuth->text(), "Азимут: 209,0°");

@@ -84,9 +84,11 @@ TEST_F(ReportWindow, HoldsEveryFieldTheTableAndTheChart) {
     // (brackets, label) and in the lines below it.
     tools->Item("ActionFind")->trigger();
     tools->Item("ActionName")->trigger();
-    // The chart is taken as it was when the report was asked for.
+    // The chart and the lines are taken as they were when the report was
+    // asked for.
     report->AskJob = [this] {
         tools->Item("ActionPeak")->trigger();
+        tools->Item("ActionFind")->trigger();
         return ReportFeature::Job{"Монтаж тарелки", "ул. Сумская, 1, Харьков", "Иван Петренко"};
     };
     dialogs.fileChoices = {Path("отчёт.pdf")};
