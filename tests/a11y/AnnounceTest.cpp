@@ -6,6 +6,8 @@
 #include "Fixture.h"
 
 #include "app/Features.h"
+#include "app/modules/Guide.h"
+#include "app/modules/GuideWindow.h"
 
 #include "toolkit/Application.h"
 #include "toolkit/Chart.h"
@@ -133,6 +135,26 @@ TEST_F(Announce, TheMetersStateAndThePeakMarkerTellWhatBecameOfThem) {
     EXPECT_TRUE(Announced(QAccessible::ObjectShow, nullptr));
     f.Features->Item("ActionPeak")->trigger();
     EXPECT_TRUE(Announced(QAccessible::ObjectHide, nullptr));
+}
+
+// The guided aiming's verdict, read by its text and described "Наведение",
+// tells each change; the same text again tells nothing.
+TEST_F(Announce, TheGuidesVerdictTellsEachChange) {
+    GuideFeature* guide = form->Features->Find<GuideFeature>();
+    form->Features->Item("ActionGuide")->trigger();
+    ASSERT_TRUE(guide->Window && guide->Window->isVisible());
+    QLabel* verdict = guide->Window->LabelVerdict;
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(verdict)->text(QAccessible::Description), "Наведение");
+    for (const char* text : {"Сигнала спутника нет", "На цели: 13.0E Hotbird"}) {
+        Events().clear();
+        guide->Window->ShowVerdict(QString::fromUtf8(text));
+        EXPECT_TRUE(Announced(QAccessible::NameChanged, verdict)) << text;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(verdict)->text(QAccessible::Name), QString::fromUtf8(text));
+    }
+    Events().clear();
+    guide->Window->ShowVerdict(QStringLiteral("На цели: 13.0E Hotbird"));
+    EXPECT_FALSE(Announced(QAccessible::NameChanged, verdict));
+    guide->Window->close();
 }
 
 int main(int argc, char** argv) {
