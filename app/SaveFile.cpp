@@ -32,3 +32,13 @@ bool SaveFile(const QString& file, const QByteArray& bytes) {
 panorama::DateTime LocalDateTime(const QDateTime& t) {
     return {t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(), t.time().second()};
 }
+
+QString AskSaveFileName(const QString& title, const QString& filter, const char* base, const char* suffix,
+                        const panorama::DateTime& when) {
+    toolkit::FileDialogOptions options;
+    options.title = title;
+    options.filter = filter;
+    options.defaultSuffix = QString::fromLatin1(suffix);
+    options.defaultName = QString::fromStdString(panorama::DefaultFileName(base, when, suffix));
+    return toolkit::dialogs().saveFile(options);
+}

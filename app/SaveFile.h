@@ -18,3 +18,9 @@ bool SaveFile(const QString& file, const QByteArray& bytes);
 
 // A local time as the default file names take it.
 panorama::DateTime LocalDateTime(const QDateTime& t);
+
+// The save dialog for one kind of file: `filter` as "Текст (*.ext)|*.ext",
+// the name offered "<base> <date time>.<suffix>" of `when`. Empty when
+// cancelled.
+QString AskSaveFileName(const QString& title, const QString& filter, const char* base, const char* suffix,
+                        const panorama::DateTime& when);

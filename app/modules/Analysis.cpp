@@ -64,13 +64,9 @@ void AnalysisFeature::Record(bool on) {
             StopRecording();
             return;
         }
-        toolkit::FileDialogOptions options;
-        options.title = QStringLiteral("Записать развёртки");
-        options.filter = QStringLiteral("Запись панорамы (*.vk3rec)|*.vk3rec");
-        options.defaultSuffix = QStringLiteral("vk3rec");
-        options.defaultName =
-            QString::fromStdString(panorama::DefaultFileName("Запись", LocalDateTime(QDateTime::currentDateTime()), "vk3rec"));
-        const QString file = toolkit::dialogs().saveFile(options);
+        const QString file = AskSaveFileName(QStringLiteral("Записать развёртки"),
+                                             QStringLiteral("Запись панорамы (*.vk3rec)|*.vk3rec"), "Запись", "vk3rec",
+                                             LocalDateTime(QDateTime::currentDateTime()));
         if (!file.isEmpty()) StartRecording(file);
     });
     ShowRecording();

@@ -473,12 +473,8 @@ void AnalysisWindow::ExportClicked() {
         first = *stretchStart_;
         last = replayNext_ - 1;
     }
-    toolkit::FileDialogOptions options;
-    options.title = QStringLiteral("Экспорт записи");
-    options.filter = QStringLiteral("Таблица CSV (*.csv)|*.csv");
-    options.defaultSuffix = QStringLiteral("csv");
-    options.defaultName = U(panorama::DefaultFileName("Запись", LocalTime(replay_->sweeps[first].timeMs), "csv"));
-    const QString file = toolkit::dialogs().saveFile(options);
+    const QString file = AskSaveFileName(QStringLiteral("Экспорт записи"), QStringLiteral("Таблица CSV (*.csv)|*.csv"),
+                                         "Запись", "csv", LocalTime(replay_->sweeps[first].timeMs));
     if (file.isEmpty()) return;
     const std::string text = ExportCsv(first, last);
     SaveFile(file, QByteArray(text.data(), static_cast<qsizetype>(text.size())));

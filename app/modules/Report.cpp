@@ -338,12 +338,8 @@ void ReportFeature::Save() {
     if (!job) return;
     const QDateTime when = QDateTime::currentDateTime();
     const QByteArray pdf = Pdf(*job, when, shot);
-    toolkit::FileDialogOptions options;
-    options.title = QStringLiteral("Сохранить отчёт");
-    options.filter = QStringLiteral("Отчёт PDF (*.pdf)|*.pdf");
-    options.defaultSuffix = QStringLiteral("pdf");
-    options.defaultName = U(panorama::DefaultFileName("Отчёт", LocalDateTime(when), "pdf"));
-    const QString file = toolkit::dialogs().saveFile(options);
+    const QString file = AskSaveFileName(QStringLiteral("Сохранить отчёт"), QStringLiteral("Отчёт PDF (*.pdf)|*.pdf"),
+                                         "Отчёт", "pdf", LocalDateTime(when));
     if (file.isEmpty()) return;
     SaveFile(file, pdf);
 }

@@ -23,13 +23,8 @@ void SnapshotFeature::Save() {
     // The chart as it is shown now, before the dialog opens over it: what
     // the chart paints, its layers included, and the labels lying on it.
     const QImage picture = host_->Chart().grab().toImage();
-    toolkit::FileDialogOptions options;
-    options.title = QStringLiteral("Сохранить снимок");
-    options.filter = QStringLiteral("Снимок PNG (*.png)|*.png");
-    options.defaultSuffix = QStringLiteral("png");
-    options.defaultName =
-        QString::fromStdString(panorama::DefaultFileName("Спектр", LocalDateTime(QDateTime::currentDateTime()), "png"));
-    const QString file = toolkit::dialogs().saveFile(options);
+    const QString file = AskSaveFileName(QStringLiteral("Сохранить снимок"), QStringLiteral("Снимок PNG (*.png)|*.png"),
+                                         "Спектр", "png", LocalDateTime(QDateTime::currentDateTime()));
     if (file.isEmpty()) return;
     QByteArray bytes;
     QBuffer buffer(&bytes);

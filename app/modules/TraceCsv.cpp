@@ -29,12 +29,8 @@ void TraceCsvFeature::Save() {
     panorama::TraceHeader header;
     header.when = LocalDateTime(QDateTime::currentDateTime());
     header.loCaption = host_->Window().LoCaption(shown.meaning.loIndex);
-    toolkit::FileDialogOptions options;
-    options.title = QStringLiteral("Сохранить трассу");
-    options.filter = QStringLiteral("Таблица CSV (*.csv)|*.csv");
-    options.defaultSuffix = QStringLiteral("csv");
-    options.defaultName = QString::fromStdString(panorama::DefaultFileName("Спектр", header.when, "csv"));
-    const QString file = toolkit::dialogs().saveFile(options);
+    const QString file = AskSaveFileName(QStringLiteral("Сохранить трассу"), QStringLiteral("Таблица CSV (*.csv)|*.csv"),
+                                         "Спектр", "csv", header.when);
     if (file.isEmpty()) return;
     const std::string text = panorama::TraceCsv(shown, header);
     SaveFile(file, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
