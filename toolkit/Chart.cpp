@@ -91,6 +91,9 @@ Chart::Chart(QWidget* parent) : QWidget(parent), bottom_(100, 228), left_(0, 255
 }
 
 Chart::~Chart() {
+    // Layers that are children (deleted after this chart's members) are
+    // painted no more.
+    layers_.clear();
     // The labels are children, deleted after this chart's members are gone:
     // their events must not reach it then.
     for (const CachedLabel& c : labels_)

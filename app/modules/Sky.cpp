@@ -95,7 +95,9 @@ public:
         move(chart.plotRect().left() + 6, chart.plotRect().top() + 4);
         chart.addLayer(this);
     }
-    ~Label() override { chart_.removeLayer(this); }
+    // The feature takes the layer off the chart before it deletes the
+    // label; a label deleted with the chart (its parent) finds the chart's
+    // layers gone already.
 
     void Show(const QString& text) {
         if (text == this->text() && isVisible()) return;
@@ -127,7 +129,11 @@ private:
 };
 
 SkyFeature::SkyFeature() = default;
-SkyFeature::~SkyFeature() = default;
+SkyFeature::~SkyFeature() {
+    if (!label_) return;
+    host_->Chart().removeLayer(label_);
+    delete label_;
+}
 
 void SkyFeature::Attach(FeatureHost& host) {
     host_ = &host;
