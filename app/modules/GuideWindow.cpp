@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <numbers>
 
 CompassRose::CompassRose(QWidget* parent) : QWidget(parent) {
     setMinimumSize(150, 150);
@@ -34,7 +35,7 @@ void CompassRose::paintEvent(QPaintEvent*) {
     p.setPen(QPen(palette().color(QPalette::WindowText), 1));
     p.drawEllipse(QPointF(0, 0), r, r);
     for (int d = 0; d < 360; d += 30) {
-        const double a = d * M_PI / 180;
+        const double a = d * std::numbers::pi / 180;
         const double inner = d % 90 == 0 ? r - 8 : r - 4;
         p.drawLine(QPointF(inner * std::sin(a), -inner * std::cos(a)), QPointF(r * std::sin(a), -r * std::cos(a)));
     }
@@ -43,14 +44,14 @@ void CompassRose::paintEvent(QPaintEvent*) {
     p.setFont(f);
     p.drawText(QRectF(-10, -r - 14, 20, 14), Qt::AlignCenter, QStringLiteral("С"));
     auto ray = [&](double degrees, const QPen& pen, double length) {
-        const double a = degrees * M_PI / 180;
+        const double a = degrees * std::numbers::pi / 180;
         p.setPen(pen);
         p.drawLine(QPointF(0, 0), QPointF(length * std::sin(a), -length * std::cos(a)));
     };
     if (magnetic_) ray(*magnetic_, QPen(QColor(0, 120, 200), 2, Qt::DashLine), r - 2);
     if (azimuth_) ray(*azimuth_, QPen(QColor(200, 40, 40), 3), r - 2);
     if (sun_) {
-        const double a = *sun_ * M_PI / 180;
+        const double a = *sun_ * std::numbers::pi / 180;
         p.setPen(QPen(QColor(160, 120, 0), 1));
         p.setBrush(QColor(255, 200, 0));
         p.drawEllipse(QPointF((r - 6) * std::sin(a), -(r - 6) * std::cos(a)), 5, 5);
