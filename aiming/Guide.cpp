@@ -71,8 +71,7 @@ std::vector<GhostBand> GhostBands(const sky::Satellite& plan, const panorama::Sa
     std::vector<GhostBand> bands;
     for (const sky::Transponder& t : plan.transponders) {
         if (sky::OnHorizontalSwitch(t.polarisation) != horizontal) continue;
-        // Where the chart places the sample of this IF.
-        const double centre = m.axisMin + (osc.If(t.frequency) - m.shift);
+        const double centre = panorama::IfOnAxis(m, osc.If(t.frequency));
         const double half = t.Width() / 2;
         if (centre + half < m.axisMin || centre - half > axisMax) continue;
         bands.push_back({centre - half, centre + half});

@@ -97,8 +97,4 @@ struct Sweep {
     std::optional<float> targetLevel;
 };
 
-// Where a frequency of the meter's IF band lies on the frequency axis the
-// sweep was drawn on.
-inline double IfOnAxis(const panorama::SampleMeaning& m, double ifMhz) { return m.axisMin + (ifMhz - m.shift); }
-
 }  // namespace live

@@ -40,6 +40,10 @@ struct SampleMeaning {
     bool operator==(const SampleMeaning&) const = default;
 };
 
+// Where a frequency of the meter's IF band (MHz) lies on the frequency axis
+// the sweep was drawn on: where the chart places the sample of that IF.
+inline double IfOnAxis(const SampleMeaning& m, double ifMhz) { return m.axisMin + (ifMhz - m.shift); }
+
 // The strongest sample of a trace among those drawn inside the frequency
 // axis (samples 1..127; sample 0 lies one step left of it), the first of
 // equals; with its frequencies placed as the sweep places the sample and as

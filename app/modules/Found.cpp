@@ -81,7 +81,7 @@ void FoundFeature::Show(const live::Sweep& sweep, bool force) {
     if (sweep.finding)
         for (const sky::Found& f : sweep.finding->found) {
             const double tolerance = sky::MatchTolerance(f);
-            const auto inTable = sky::NearestKnown(table, live::IfOnAxis(m, f.centreIf), tolerance);
+            const auto inTable = sky::NearestKnown(table, panorama::IfOnAxis(m, f.centreIf), tolerance);
             const auto inPlan = sky::NearestKnown(plan, f.centreRf + offset, tolerance);
             const QString width = Mhz(f.width) + (f.partial ? QStringLiteral(" (край)") : QString());
             rows.push_back({Mhz(f.centreRf), Mhz(f.centreIf), width, QString::number(f.level, 'f', 1),

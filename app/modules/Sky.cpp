@@ -57,8 +57,8 @@ public:
         const QRect plot = chart.plotRect();
         for (const sky::Found& t : finding_->found) {
             // On the axis where the chart places the samples they came from.
-            const QPointF a = chart.mapToPosition(QPointF(live::IfOnAxis(m, t.lowIf), t.level));
-            const QPointF b = chart.mapToPosition(QPointF(live::IfOnAxis(m, t.highIf), t.level));
+            const QPointF a = chart.mapToPosition(QPointF(panorama::IfOnAxis(m, t.lowIf), t.level));
+            const QPointF b = chart.mapToPosition(QPointF(panorama::IfOnAxis(m, t.highIf), t.level));
             const int y = std::max(plot.top() + 14, static_cast<int>(std::lround(a.y())) - 6);
             const int x1 = static_cast<int>(std::lround(a.x()));
             const int x2 = std::max(x1 + 2, static_cast<int>(std::lround(b.x())));

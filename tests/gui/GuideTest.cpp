@@ -92,6 +92,7 @@ TEST_F(GuideWindowTest, SaysOnTargetOrWhichWayToTurnAndShowsTheTargetOnTheChart)
 
     Tick(45);
     EXPECT_EQ(w.LabelVerdict->text(), "На цели: 13.0E Hotbird");
+    EXPECT_TRUE(form->Features->Pipeline().Last().targetLevel) << "the level the tone follows";
     EXPECT_TRUE(w.LabelBest->text().contains("dBuV")) << w.LabelBest->text().toStdString();
     w.ButtonMark->click();
 
