@@ -357,6 +357,12 @@ void AnalysisWindow::UpdateRecordLabel(std::int64_t nowMs) {
         return;
     }
     const std::int64_t seconds = std::max<std::int64_t>(0, (nowMs - recorder.StartMs()) / 1000);
+    // Written out only when a second or a tenth of a megabyte has passed:
+    // the tick comes 40 times a second.
+    const std::int64_t tenths = std::llround(recorder.BytesWritten() / 1e5);
+    if (seconds == labelSeconds_ && tenths == labelTenths_ && !LabelRecord->text().isEmpty()) return;
+    labelSeconds_ = seconds;
+    labelTenths_ = tenths;
     const QString text = QStringLiteral("Записано %1:%2:%3, %4 МБ")
                              .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))

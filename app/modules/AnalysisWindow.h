@@ -130,6 +130,7 @@ private:
     panorama::Levels rowLevels_{};
     int stripCountdown_ = 0;
     std::int64_t lastNowMs_ = 0;
+    std::int64_t labelSeconds_ = -1, labelTenths_ = -1;  // what the recording's label says
 
     // Replay.
     std::optional<recording::Recording> replay_;
