@@ -24,6 +24,23 @@
 using bench::PerCall;
 using bench::Row;
 
+namespace {
+
+// The analysis window opened from the main window's tools, recording to
+// `file`; false when the recording cannot start.
+bool OpenAnalysisAndRecord(TForm1& form, const QString& file) {
+    form.Tools->ShowAnalysis();
+    return form.Tools->Analysis->StartRecording(file);
+}
+
+// The recording stopped (its file complete) and the window closed.
+void StopRecordingAndClose(TForm1& form) {
+    form.Tools->Analysis->StopRecording();
+    form.Tools->Analysis->close();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     const int timedSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
@@ -77,15 +94,14 @@ int main(int argc, char** argv) {
         return seconds;
     };
     timedRun("main window only");
-    form.Tools->ShowAnalysis();
     const auto file = std::filesystem::temp_directory_path() / "bench_analysis.vk3rec";
     std::filesystem::remove(file);
-    if (!form.Tools->Analysis->StartRecording(QString::fromStdString(file.string()))) {
+    if (!OpenAnalysisAndRecord(form, QString::fromStdString(file.string()))) {
         std::printf("cannot record to %s\n", file.string().c_str());
         return 1;
     }
     const double seconds = timedRun("analysis window open and recording");
-    form.Tools->Analysis->StopRecording();
+    StopRecordingAndClose(form);
     const auto size = std::filesystem::file_size(file);
     std::filesystem::remove(file);
     std::printf("  recording: %.1f MB an hour (target <= 40)\n", size / seconds * 3600 / 1e6);
