@@ -1,6 +1,7 @@
-// The analysis window's cost: a waterfall row (scrolling the picture by a
-// line and drawing the new one) with and without the repaint it causes,
-// offscreen; the memory of the sweep history; and the whole program ticking
+// The analysis window's cost: a waterfall row taken in (its line drawn into
+// the picture's ring), the repaint of the plot, and a row with its share of
+// the repaints (one every fourth row, as at 40 rows a second) and with one of
+// its own, offscreen; the memory of the sweep history; and the whole program ticking
 // under its own 25 ms timer with the analysis window open and recording on
 // (ticks a second and CPU a tick). Under Xvfb: QT_QPA_PLATFORM=xcb.
 //   bench_analysis [seconds of the timed run, default 10]
@@ -61,11 +62,19 @@ int main(int argc, char** argv) {
     w.show();
     QCoreApplication::processEvents();
     std::uint64_t serial = 0;
-    Row("waterfall row, 400 rows shown (scroll and draw)", PerCall(1000, 5, [&] { w.addRow(serial++); }));
-    // What a new row repaints: the plot (the picture and the lines over it).
+    Row("waterfall row taken in, 400 rows shown (draw its line)", PerCall(1000, 5, [&] { w.addRow(serial++); }));
+    // What new rows repaint: the plot (the picture and the lines over it).
     const QRect plot(toolkit::Waterfall::kPlotLeft, toolkit::Waterfall::kHeader, toolkit::Waterfall::kPlotWidth,
                      w.visibleRows());
-    Row("waterfall row with its repaint", PerCall(1000, 5, [&] {
+    Row("waterfall repaint of the plot", PerCall(1000, 5, [&] { w.repaint(plot); }));
+    // Rows 25 ms apart, a repaint once kRepaintMs has passed: every fourth.
+    const int rowsARepaint = toolkit::Waterfall::kRepaintMs / 25 + 1;
+    int rows = 0;
+    Row("waterfall row with its share of the repaints", PerCall(1000, 5, [&] {
+            w.addRow(serial++);
+            if (++rows % rowsARepaint == 0) w.repaint(plot);
+        }));
+    Row("waterfall row with a repaint of its own", PerCall(1000, 5, [&] {
             w.addRow(serial++);
             w.repaint(plot);
         }));
