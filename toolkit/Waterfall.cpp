@@ -58,12 +58,20 @@ QRgb Waterfall::MapColour(double t) {
 }
 
 Waterfall::Waterfall(QWidget* parent)
-    : QWidget(parent), repaintTimer_(new QTimer(this)), bar_(new QScrollBar(Qt::Vertical, this)) {
+    : QWidget(parent),
+      repaintTimer_(new QTimer(this)),
+      barTimer_(new QTimer(this)),
+      bar_(new QScrollBar(Qt::Vertical, this)) {
     setMouseTracking(true);
     setMinimumSize(kPlotLeft + kPlotWidth + kLegendWidth + 16, kHeader + 60);
     setAttribute(Qt::WA_OpaquePaintEvent);
     repaintTimer_->setSingleShot(true);
     connect(repaintTimer_, &QTimer::timeout, this, &Waterfall::showRows);
+    barTimer_->setSingleShot(true);
+    connect(barTimer_, &QTimer::timeout, this, [this] {
+        barPending_ = false;
+        if (updateScrollBar(true)) barSet_.start();
+    });
     bar_->setAccessibleName(QStringLiteral("Прокрутка водопада"));
     bar_->installEventFilter(this);
     connect(bar_, &QScrollBar::valueChanged, this, [this](int v) {
@@ -79,6 +87,7 @@ void Waterfall::setFrequencyAxis(double min, double max, int maxIntervals) {
     fMin_ = min;
     fMax_ = max;
     maxIntervals_ = maxIntervals;
+    frameValid_ = false;
     redraw();
 }
 
@@ -87,6 +96,7 @@ void Waterfall::setLevelRange(double min, double max, const QString& unit) {
     lMin_ = min;
     lMax_ = max;
     unit_ = unit;
+    frameValid_ = false;
     redraw();
 }
 
@@ -149,21 +159,25 @@ void Waterfall::drawRow(int lineIndex, std::uint64_t serial) {
         std::fill(line, line + kPlotWidth, kEmpty);
         return;
     }
-    const double perPixel = (fMax_ - fMin_) / kPlotWidth;
+    // The sample whose frequency is nearest to each pixel's left edge, as the
+    // chart's line passes through each sample's point: the same for every
+    // row of one axis and sweep layout, so worked out when these change.
+    const std::array<double, 5> layout = {fMin_, fMax_, row.x0, row.dx, static_cast<double>(row.count)};
+    if (layout != columnsFor_) {
+        columnsFor_ = layout;
+        const double perPixel = (fMax_ - fMin_) / kPlotWidth;
+        for (int px = 0; px < kPlotWidth; ++px) {
+            const double f = fMin_ + px * perPixel;
+            const double k = std::floor((f - row.x0) / row.dx + 0.5);
+            columns_[px] = k < 0 || k >= row.count ? -1 : static_cast<int>(k);
+        }
+    }
     const bool own = row.levelMax > row.levelMin;
     const double low = own ? row.levelMin : lMin_;
     const double span = own ? row.levelMax - row.levelMin : lMax_ - lMin_;
     for (int px = 0; px < kPlotWidth; ++px) {
-        // The sample whose frequency is nearest to the pixel's left edge, as
-        // the chart's line passes through each sample's point.
-        const double f = fMin_ + px * perPixel;
-        const double k = std::floor((f - row.x0) / row.dx + 0.5);
-        if (k < 0 || k >= row.count) {
-            line[px] = kEmpty;
-            continue;
-        }
-        const double level = row.levels[static_cast<int>(k)];
-        line[px] = MapColour(span > 0 ? (level - low) / span : 0);
+        const int k = columns_[px];
+        line[px] = k < 0 ? kEmpty : MapColour(span > 0 ? (row.levels[k] - low) / span : 0);
     }
 }
 
@@ -221,25 +235,36 @@ void Waterfall::addSeparator(std::uint64_t serial, const QString& text) {
 // unshown. The timer, started by the first row that waits, fires only when
 // rows stop coming (at 40 a second, the fourth row repaints before it).
 void Waterfall::rowsTakenIn() {
-    rowsPending_ = true;
+    rowsPending_ = barPending_ = true;
     if (!isVisible()) return;  // shown whole when it shows
     if (!lastRepaint_.isValid() || lastRepaint_.elapsed() >= kRepaintMs) showRows();
     else if (!repaintTimer_->isActive()) repaintTimer_->start(kRepaintMs);
 }
 
+// The scroll bar follows the rows at most every kBarMs (its handle moves by
+// a pixel every so many rows, and each setting repaints it): now if the last
+// setting is as old, else by its timer, which sets it after the last row too.
 void Waterfall::showRows() {
     repaintTimer_->stop();
-    if (!rowsPending_) return;
-    rowsPending_ = false;
-    lastRepaint_.start();
-    updateScrollBar(true);
-    // Only the plot and the separators over it change.
-    update(plotRect());
+    if (rowsPending_) {
+        rowsPending_ = false;
+        lastRepaint_.start();
+        // Only the plot and the separators over it change.
+        update(plotRect());
+    }
+    if (!barPending_ || barTimer_->isActive()) return;
+    const qint64 since = barSet_.isValid() ? barSet_.elapsed() : kBarMs;
+    if (since < kBarMs) {
+        barTimer_->start(static_cast<int>(kBarMs - since));
+        return;
+    }
+    barPending_ = false;
+    if (updateScrollBar(true)) barSet_.start();
 }
 
 void Waterfall::showEvent(QShowEvent*) {
-    if (!rowsPending_) return;
-    rowsPending_ = false;
+    if (!rowsPending_ && !barPending_) return;
+    rowsPending_ = barPending_ = false;
     updateScrollBar();
 }
 
@@ -265,8 +290,8 @@ void Waterfall::setScrollBack(int rows) {
 // (onlyIfTheHandleMoves) it is left as it is while its handle would stay on
 // the same pixels, its arrows as they were: a row lengthens the range by one,
 // which with a few pages of rows moves the handle by a pixel only every so
-// many rows, and setting the bar repaints it and the legend under it.
-void Waterfall::updateScrollBar(bool onlyIfTheHandleMoves) {
+// many rows, and setting the bar repaints it. True when it was set.
+bool Waterfall::updateScrollBar(bool onlyIfTheHandleMoves) {
     const int rows = static_cast<int>(std::min<std::uint64_t>(count_, static_cast<std::uint64_t>(std::max(kept_, 1))));
     const int most = std::max(0, rows - image_.height());
     const int value = most - std::min(back_, most);
@@ -274,12 +299,13 @@ void Waterfall::updateScrollBar(bool onlyIfTheHandleMoves) {
     if (onlyIfTheHandleMoves && page == bar_->pageStep() && (value == 0) == (bar_->value() == 0) &&
         (value == most) == (bar_->value() == bar_->maximum()) &&
         barHandle(most, value) == barHandle(bar_->maximum(), bar_->value()))
-        return;
+        return false;
     settingBar_ = true;
     bar_->setRange(0, most);
     bar_->setPageStep(page);
     bar_->setValue(value);
     settingBar_ = false;
+    return true;
 }
 
 QRect Waterfall::barHandle(int most, int value) const {
@@ -325,18 +351,27 @@ void Waterfall::wheelEvent(QWheelEvent* event) {
 void Waterfall::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const QRect plot = plotRect();
-    if (event->rect().intersects(plot)) {
-        // The ring in two pieces: from its top line down, then from its first line.
-        const int below = image_.height() - top_;
-        p.drawImage(plot.topLeft(), image_, QRect(0, top_, kPlotWidth, below));
-        if (top_ > 0) p.drawImage(plot.topLeft() + QPoint(0, below), image_, QRect(0, 0, kPlotWidth, top_));
+    // Around the plot, from the layer drawn when the axis, the levels or the
+    // size change: the scroll bar over the legend repaints it under itself.
+    const QRegion around = event->region() - plot;
+    if (!around.isEmpty()) {
+        const QPixmap& layer = frameLayer();
+        const qreal dpr = layer.devicePixelRatio();
+        for (const QRect& r : around)
+            p.drawPixmap(QRectF(r), layer, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
     }
+    if (!event->region().intersects(plot)) return;
+    // The ring in two pieces: from its top line down, then from its first line.
+    const int below = image_.height() - top_;
+    p.drawImage(plot.topLeft(), image_, QRect(0, top_, kPlotWidth, below));
+    if (top_ > 0) p.drawImage(plot.topLeft() + QPoint(0, below), image_, QRect(0, 0, kPlotWidth, top_));
+    // Lines where the meaning changed: above the first row of the new meaning.
+    if (separators_.isEmpty() || !newest_) return;
     p.setFont(SmallFont());
     const QFontMetrics fm(p.font());
-    // Lines where the meaning changed: above the first row of the new meaning.
     p.setClipRect(plot);
     for (const Separator& s : separators_) {
-        if (!newest_ || s.serial > *newest_) continue;
+        if (s.serial > *newest_) continue;
         const std::uint64_t age = *newest_ - s.serial;
         const long long y = static_cast<long long>(age) - back_ + kHeader;
         if (y < kHeader || y >= plot.bottom()) continue;
@@ -346,16 +381,22 @@ void Waterfall::paintEvent(QPaintEvent* event) {
         p.fillRect(box, QColor(0, 0, 0, 170));
         p.drawText(box.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, s.text);
     }
-    p.setClipping(false);
-    if (!event->region().intersects(QRect(0, 0, width(), kHeader)) &&
-        !event->region().intersects(QRect(plot.right() + 1, 0, width(), height())) &&
-        !event->region().intersects(QRect(0, 0, kPlotLeft, height())))
-        return;
+}
+
+const QPixmap& Waterfall::frameLayer() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (frameValid_ && frame_.size() == pixels && frame_.devicePixelRatio() == dpr) return frame_;
+    if (frame_.size() != pixels) frame_ = QPixmap(pixels);
+    frame_.setDevicePixelRatio(dpr);
+    frameValid_ = true;
+    QPainter p(&frame_);
+    p.fillRect(rect(), Qt::black);
+    p.setFont(SmallFont());
+    const QFontMetrics fm(p.font());
+    const QRect plot = plotRect();
 
     // The frequency labels, where the chart's ticks stand.
-    p.fillRect(QRect(0, 0, width(), kHeader), Qt::black);
-    p.fillRect(QRect(0, kHeader, kPlotLeft, height()), Qt::black);
-    p.fillRect(QRect(plot.right() + 1, kHeader, width() - plot.right() - 1, height()), Qt::black);
     const ChartAxis axis(fMin_, fMax_ > fMin_ ? fMax_ : fMin_ + 1, maxIntervals_);
     p.setPen(Qt::white);
     for (double v : axis.ticks()) {
@@ -380,6 +421,7 @@ void Waterfall::paintEvent(QPaintEvent* event) {
         p.drawText(QPointF(tx, barBottom + fm.ascent() / 2.0), Number(lMin_));
         p.drawText(QPointF(barLeft, kHeader + fm.ascent()), unit_);
     }
+    return frame_;
 }
 
 // ---- The level strip ----

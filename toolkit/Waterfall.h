@@ -16,9 +16,11 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -52,6 +54,8 @@ public:
     // 100: a tick that comes a little early would push the repaint to the
     // fifth sweep.
     static constexpr int kRepaintMs = 90;
+    // The least time between two settings of the scroll bar for new rows.
+    static constexpr int kBarMs = 1000;
 
     explicit Waterfall(QWidget* parent = nullptr);
 
@@ -108,9 +112,10 @@ private:
     void drawRow(int line, std::uint64_t serial);
     void rowsTakenIn();
     void showRows();
-    void updateScrollBar(bool onlyIfTheHandleMoves = false);
+    bool updateScrollBar(bool onlyIfTheHandleMoves = false);
     QRect barHandle(int most, int value) const;
     QRect plotRect() const;
+    const QPixmap& frameLayer();
 
     RowSource source_;
     QImage image_;
@@ -118,6 +123,9 @@ private:
     QTimer* repaintTimer_;
     QElapsedTimer lastRepaint_;  // since rows were last repainted
     bool rowsPending_ = false;   // rows taken in, not yet repainted
+    QTimer* barTimer_;
+    QElapsedTimer barSet_;       // since the bar was last set for rows
+    bool barPending_ = false;    // rows taken in since
     std::optional<std::uint64_t> newest_;
     std::uint64_t count_ = 0;  // rows added since the last clear
     int back_ = 0;             // rows scrolled back from the newest
@@ -133,6 +141,12 @@ private:
     QList<Separator> separators_;
     QScrollBar* bar_;
     bool settingBar_ = false;
+    QPixmap frame_;  // around the plot: the frequency labels and the legend
+    bool frameValid_ = false;
+    // The sample each column shows (-1: none) for the axis and row layout
+    // (fMin_, fMax_, x0, dx, count) they were worked out for.
+    std::array<int, kPlotWidth> columns_{};
+    std::array<double, 5> columnsFor_{};
 };
 
 // A strip chart of one frequency's level over the last seconds, the highest
