@@ -200,10 +200,12 @@ void Waterfall::addRow(std::uint64_t serial) {
     ++count_;
     while (!separators_.isEmpty() && kept_ > 0 && separators_.front().serial + static_cast<std::uint64_t>(kept_) < serial)
         separators_.removeFirst();
-    // Looking back: the picture stands still until it reaches the oldest row.
+    // Looking back: the picture stands still until it reaches the oldest
+    // row; only the scroll bar has more rows to show.
     if (back_ > 0 && back_ + 1 < kept_) {
         ++back_;
-        rowsTakenIn();
+        barPending_ = true;
+        if (isVisible()) barFollowsRows();
         return;
     }
     // Every row moves down a line: the ring's top moves up one, and the line
@@ -241,9 +243,6 @@ void Waterfall::rowsTakenIn() {
     else if (!repaintTimer_->isActive()) repaintTimer_->start(kRepaintMs);
 }
 
-// The scroll bar follows the rows at most every kBarMs (its handle moves by
-// a pixel every so many rows, and each setting repaints it): now if the last
-// setting is as old, else by its timer, which sets it after the last row too.
 void Waterfall::showRows() {
     repaintTimer_->stop();
     if (rowsPending_) {
@@ -252,6 +251,13 @@ void Waterfall::showRows() {
         // Only the plot and the separators over it change.
         update(plotRect());
     }
+    barFollowsRows();
+}
+
+// The scroll bar follows the rows at most every kBarMs (its handle moves by
+// a pixel every so many rows, and each setting repaints it): now if the last
+// setting is as old, else by its timer, which sets it after the last row too.
+void Waterfall::barFollowsRows() {
     if (!barPending_ || barTimer_->isActive()) return;
     const qint64 since = barSet_.isValid() ? barSet_.elapsed() : kBarMs;
     if (since < kBarMs) {

@@ -112,6 +112,7 @@ private:
     void drawRow(int line, std::uint64_t serial);
     void rowsTakenIn();
     void showRows();
+    void barFollowsRows();
     bool updateScrollBar(bool onlyIfTheHandleMoves = false);
     QRect barHandle(int most, int value) const;
     QRect plotRect() const;
