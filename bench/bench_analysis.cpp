@@ -1,9 +1,10 @@
 // The analysis window's cost: a waterfall row taken in (its line drawn into
 // the picture's ring), the repaint of the plot, and a row with its share of
 // the repaints (one every fourth row, as at 40 rows a second) and with one of
-// its own, offscreen; the memory of the sweep history; and the whole program ticking
-// under its own 25 ms timer with the analysis window open and recording on
-// (ticks a second and CPU a tick). Under Xvfb: QT_QPA_PLATFORM=xcb.
+// its own, offscreen; the memory of the sweep history; and the whole program
+// ticking under its own 25 ms timer with the analysis window open and
+// recording on (ticks a second and CPU a tick). Under Xvfb:
+// QT_QPA_PLATFORM=xcb (analysis_under_x.sh runs it so, beside the floors).
 //   bench_analysis [seconds of the timed run, default 10]
 #include "app/AnalysisWindow.h"
 #include "app/Unit1.h"
