@@ -75,8 +75,9 @@ else
 fi
 sleep 2
 
-# CPU nanoseconds of every thread the program has now.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
+# CPU nanoseconds of every thread the program has now (printed as %.0f: mawk's
+# %d stops at 2^31 ns, a process's first 2.1 s).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f\n", s}'; }
 
 # Clicks at a point of every window (window coordinates).
 click() { for n in "${!builds[@]}"; do DISPLAY=${displays[$n]} xdotool mousemove --window "${wins[$n]}" "$1" "$2" click 1; done; }

@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -54,11 +57,23 @@ QRgb Waterfall::MapColour(double t) {
     return Table()[static_cast<std::size_t>(std::lround(t * 255))];
 }
 
-Waterfall::Waterfall(QWidget* parent) : QWidget(parent), bar_(new QScrollBar(Qt::Vertical, this)) {
+Waterfall::Waterfall(QWidget* parent)
+    : QWidget(parent),
+      repaintTimer_(new QTimer(this)),
+      barTimer_(new QTimer(this)),
+      bar_(new QScrollBar(Qt::Vertical, this)) {
     setMouseTracking(true);
     setMinimumSize(kPlotLeft + kPlotWidth + kLegendWidth + 16, kHeader + 60);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    repaintTimer_->setSingleShot(true);
+    connect(repaintTimer_, &QTimer::timeout, this, &Waterfall::showRows);
+    barTimer_->setSingleShot(true);
+    connect(barTimer_, &QTimer::timeout, this, [this] {
+        barPending_ = false;
+        if (updateScrollBar(true)) barSet_.start();
+    });
     bar_->setAccessibleName(QStringLiteral("Прокрутка водопада"));
+    bar_->installEventFilter(this);
     connect(bar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (!settingBar_) setScrollBack(bar_->maximum() - v);
     });
@@ -72,6 +87,7 @@ void Waterfall::setFrequencyAxis(double min, double max, int maxIntervals) {
     fMin_ = min;
     fMax_ = max;
     maxIntervals_ = maxIntervals;
+    frameValid_ = false;
     redraw();
 }
 
@@ -80,6 +96,7 @@ void Waterfall::setLevelRange(double min, double max, const QString& unit) {
     lMin_ = min;
     lMax_ = max;
     unit_ = unit;
+    frameValid_ = false;
     redraw();
 }
 
@@ -94,6 +111,7 @@ void Waterfall::clear() {
     back_ = 0;
     separators_.clear();
     image_.fill(kEmpty);
+    top_ = 0;
     updateScrollBar();
     update();
 }
@@ -111,38 +129,61 @@ void Waterfall::setRows(std::uint64_t newest, std::uint64_t count) {
 void Waterfall::resizeEvent(QResizeEvent*) {
     const int h = std::max(1, height() - kHeader);
     image_ = QImage(kPlotWidth, h, QImage::Format_RGB32);
+    top_ = 0;
     bar_->setGeometry(width() - 16, kHeader, 16, h);
     updateScrollBar();
     redraw();
 }
 
-void Waterfall::drawRow(int y, std::uint64_t serial) {
-    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+// The ring: row 0 (the top) is at line top_, the rows below it follow and wrap
+// round to line 0.
+int Waterfall::lineOf(int row) const {
+    const int line = top_ + row;
+    return line < image_.height() ? line : line - image_.height();
+}
+
+QImage Waterfall::picture() const {
+    if (top_ == 0) return image_;
+    QImage straight(image_.size(), image_.format());
+    const qsizetype stride = image_.bytesPerLine();
+    const qsizetype above = stride * top_, below = stride * (image_.height() - top_);
+    std::memcpy(straight.bits(), image_.constBits() + above, static_cast<std::size_t>(below));
+    std::memcpy(straight.bits() + below, image_.constBits(), static_cast<std::size_t>(above));
+    return straight;
+}
+
+void Waterfall::drawRow(int lineIndex, std::uint64_t serial) {
+    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(lineIndex));
     Row row;
     if (!source_ || !source_(serial, row) || !row.levels || row.count <= 0 || !(row.dx > 0)) {
         std::fill(line, line + kPlotWidth, kEmpty);
         return;
     }
-    const double perPixel = (fMax_ - fMin_) / kPlotWidth;
+    // The sample whose frequency is nearest to each pixel's left edge, as the
+    // chart's line passes through each sample's point: the same for every
+    // row of one axis and sweep layout, so worked out when these change.
+    const std::array<double, 5> layout = {fMin_, fMax_, row.x0, row.dx, static_cast<double>(row.count)};
+    if (layout != columnsFor_) {
+        columnsFor_ = layout;
+        const double perPixel = (fMax_ - fMin_) / kPlotWidth;
+        for (int px = 0; px < kPlotWidth; ++px) {
+            const double f = fMin_ + px * perPixel;
+            const double k = std::floor((f - row.x0) / row.dx + 0.5);
+            columns_[px] = k < 0 || k >= row.count ? -1 : static_cast<int>(k);
+        }
+    }
     const bool own = row.levelMax > row.levelMin;
     const double low = own ? row.levelMin : lMin_;
     const double span = own ? row.levelMax - row.levelMin : lMax_ - lMin_;
     for (int px = 0; px < kPlotWidth; ++px) {
-        // The sample whose frequency is nearest to the pixel's left edge, as
-        // the chart's line passes through each sample's point.
-        const double f = fMin_ + px * perPixel;
-        const double k = std::floor((f - row.x0) / row.dx + 0.5);
-        if (k < 0 || k >= row.count) {
-            line[px] = kEmpty;
-            continue;
-        }
-        const double level = row.levels[static_cast<int>(k)];
-        line[px] = MapColour(span > 0 ? (level - low) / span : 0);
+        const int k = columns_[px];
+        line[px] = k < 0 ? kEmpty : MapColour(span > 0 ? (row.levels[k] - low) / span : 0);
     }
 }
 
 void Waterfall::redraw() {
     if (image_.isNull()) return;
+    top_ = 0;
     for (int y = 0; y < image_.height(); ++y) {
         const std::uint64_t age = static_cast<std::uint64_t>(back_) + static_cast<std::uint64_t>(y);
         if (!newest_ || age >= count_) {
@@ -159,32 +200,87 @@ void Waterfall::addRow(std::uint64_t serial) {
     ++count_;
     while (!separators_.isEmpty() && kept_ > 0 && separators_.front().serial + static_cast<std::uint64_t>(kept_) < serial)
         separators_.removeFirst();
-    if (back_ > 0) {
-        // Looking back: the picture stands still until it reaches the oldest row.
-        if (back_ + 1 < kept_) {
-            ++back_;
-            updateScrollBar();
-            return;
-        }
-        updateScrollBar();
-        redraw();
+    // Looking back: the picture stands still until it reaches the oldest
+    // row; only the scroll bar has more rows to show.
+    if (back_ > 0 && back_ + 1 < kept_) {
+        ++back_;
+        barPending_ = true;
+        if (isVisible()) barFollowsRows();
         return;
     }
-    if (!image_.isNull() && image_.height() > 1) {
-        const qsizetype stride = image_.bytesPerLine();
-        uchar* bits = image_.bits();
-        std::memmove(bits + stride, bits, static_cast<std::size_t>(stride * (image_.height() - 1)));
+    // Every row moves down a line: the ring's top moves up one, and the line
+    // it moves to, the bottom row's until now, gets the new top row (the
+    // newest, or when looking back from the oldest, the one as far back).
+    if (!image_.isNull()) {
+        const int h = image_.height();
+        top_ = top_ > 0 ? top_ - 1 : h - 1;
+        const std::uint64_t age = static_cast<std::uint64_t>(back_);
+        if (age < count_) drawRow(top_, serial - age);
+        else std::fill_n(reinterpret_cast<QRgb*>(image_.scanLine(top_)), kPlotWidth, kEmpty);
+        // The row that has just left the caller's keeping, if shown: drawn
+        // again from the source, which no longer has it.
+        if (kept_ > 0 && kept_ - back_ < h && static_cast<std::uint64_t>(kept_) < count_)
+            drawRow(lineOf(kept_ - back_), serial - static_cast<std::uint64_t>(kept_));
     }
-    if (!image_.isNull()) drawRow(0, serial);
-    updateScrollBar();
-    // Only the plot and the separators over it change.
-    update(plotRect());
+    rowsTakenIn();
 }
 
 void Waterfall::addSeparator(std::uint64_t serial, const QString& text) {
     if (text.isEmpty()) return;
     separators_.append({serial, text});
-    update(plotRect());
+    rowsTakenIn();
+}
+
+// New rows (or lines over them) are in the picture: repainted now if the
+// last repaint for rows is kRepaintMs old, else when the next row finds it so;
+// and if none comes, by the timer, so that the last row is never left
+// unshown. The timer, started by the first row that waits, fires only when
+// rows stop coming (at 40 a second, the fourth row repaints before it).
+void Waterfall::rowsTakenIn() {
+    rowsPending_ = barPending_ = true;
+    if (!isVisible()) return;  // shown whole when it shows
+    if (!lastRepaint_.isValid() || lastRepaint_.elapsed() >= kRepaintMs) showRows();
+    else if (!repaintTimer_->isActive()) repaintTimer_->start(kRepaintMs);
+}
+
+void Waterfall::showRows() {
+    repaintTimer_->stop();
+    if (rowsPending_) {
+        rowsPending_ = false;
+        lastRepaint_.start();
+        // Only the plot and the separators over it change.
+        update(plotRect());
+    }
+    barFollowsRows();
+}
+
+// The scroll bar follows the rows at most every kBarMs (its handle moves by
+// a pixel every so many rows, and each setting repaints it): now if the last
+// setting is as old, else by its timer, which sets it after the last row too.
+void Waterfall::barFollowsRows() {
+    if (!barPending_ || barTimer_->isActive()) return;
+    const qint64 since = barSet_.isValid() ? barSet_.elapsed() : kBarMs;
+    if (since < kBarMs) {
+        barTimer_->start(static_cast<int>(kBarMs - since));
+        return;
+    }
+    barPending_ = false;
+    if (updateScrollBar(true)) barSet_.start();
+}
+
+void Waterfall::showEvent(QShowEvent*) {
+    if (!rowsPending_ && !barPending_) return;
+    rowsPending_ = barPending_ = false;
+    updateScrollBar();
+}
+
+// The bar brought up to date before the pointer works it, so that what it
+// scrolls to counts every row taken in.
+bool Waterfall::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == bar_ && (event->type() == QEvent::Enter || event->type() == QEvent::MouseButtonPress ||
+                            event->type() == QEvent::Wheel))
+        updateScrollBar();
+    return QWidget::eventFilter(watched, event);
 }
 
 void Waterfall::setScrollBack(int rows) {
@@ -196,14 +292,39 @@ void Waterfall::setScrollBack(int rows) {
     redraw();
 }
 
-void Waterfall::updateScrollBar() {
-    settingBar_ = true;
+// The bar's range and position for the rows there are. After new rows
+// (onlyIfTheHandleMoves) it is left as it is while its handle would stay on
+// the same pixels, its arrows as they were: a row lengthens the range by one,
+// which with a few pages of rows moves the handle by a pixel only every so
+// many rows, and setting the bar repaints it. True when it was set.
+bool Waterfall::updateScrollBar(bool onlyIfTheHandleMoves) {
     const int rows = static_cast<int>(std::min<std::uint64_t>(count_, static_cast<std::uint64_t>(std::max(kept_, 1))));
     const int most = std::max(0, rows - image_.height());
+    const int value = most - std::min(back_, most);
+    const int page = std::max(1, image_.height());
+    if (onlyIfTheHandleMoves && page == bar_->pageStep() && (value == 0) == (bar_->value() == 0) &&
+        (value == most) == (bar_->value() == bar_->maximum()) &&
+        barHandle(most, value) == barHandle(bar_->maximum(), bar_->value()))
+        return false;
+    settingBar_ = true;
     bar_->setRange(0, most);
-    bar_->setPageStep(std::max(1, image_.height()));
-    bar_->setValue(most - std::min(back_, most));
+    bar_->setPageStep(page);
+    bar_->setValue(value);
     settingBar_ = false;
+    return true;
+}
+
+QRect Waterfall::barHandle(int most, int value) const {
+    QStyleOptionSlider o;
+    o.initFrom(bar_);
+    o.orientation = Qt::Vertical;
+    o.subControls = QStyle::SC_All;
+    o.minimum = 0;
+    o.maximum = most;
+    o.sliderPosition = o.sliderValue = value;
+    o.singleStep = bar_->singleStep();
+    o.pageStep = bar_->pageStep();
+    return bar_->style()->subControlRect(QStyle::CC_ScrollBar, &o, QStyle::SC_ScrollBarSlider, bar_);
 }
 
 std::optional<std::uint64_t> Waterfall::serialAt(int y) const {
@@ -236,13 +357,27 @@ void Waterfall::wheelEvent(QWheelEvent* event) {
 void Waterfall::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const QRect plot = plotRect();
-    if (event->rect().intersects(plot)) p.drawImage(plot.topLeft(), image_);
+    // Around the plot, from the layer drawn when the axis, the levels or the
+    // size change: the scroll bar over the legend repaints it under itself.
+    const QRegion around = event->region() - plot;
+    if (!around.isEmpty()) {
+        const QPixmap& layer = frameLayer();
+        const qreal dpr = layer.devicePixelRatio();
+        for (const QRect& r : around)
+            p.drawPixmap(QRectF(r), layer, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    }
+    if (!event->region().intersects(plot)) return;
+    // The ring in two pieces: from its top line down, then from its first line.
+    const int below = image_.height() - top_;
+    p.drawImage(plot.topLeft(), image_, QRect(0, top_, kPlotWidth, below));
+    if (top_ > 0) p.drawImage(plot.topLeft() + QPoint(0, below), image_, QRect(0, 0, kPlotWidth, top_));
+    // Lines where the meaning changed: above the first row of the new meaning.
+    if (separators_.isEmpty() || !newest_) return;
     p.setFont(SmallFont());
     const QFontMetrics fm(p.font());
-    // Lines where the meaning changed: above the first row of the new meaning.
     p.setClipRect(plot);
     for (const Separator& s : separators_) {
-        if (!newest_ || s.serial > *newest_) continue;
+        if (s.serial > *newest_) continue;
         const std::uint64_t age = *newest_ - s.serial;
         const long long y = static_cast<long long>(age) - back_ + kHeader;
         if (y < kHeader || y >= plot.bottom()) continue;
@@ -252,16 +387,22 @@ void Waterfall::paintEvent(QPaintEvent* event) {
         p.fillRect(box, QColor(0, 0, 0, 170));
         p.drawText(box.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, s.text);
     }
-    p.setClipping(false);
-    if (!event->region().intersects(QRect(0, 0, width(), kHeader)) &&
-        !event->region().intersects(QRect(plot.right() + 1, 0, width(), height())) &&
-        !event->region().intersects(QRect(0, 0, kPlotLeft, height())))
-        return;
+}
+
+const QPixmap& Waterfall::frameLayer() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (frameValid_ && frame_.size() == pixels && frame_.devicePixelRatio() == dpr) return frame_;
+    if (frame_.size() != pixels) frame_ = QPixmap(pixels);
+    frame_.setDevicePixelRatio(dpr);
+    frameValid_ = true;
+    QPainter p(&frame_);
+    p.fillRect(rect(), Qt::black);
+    p.setFont(SmallFont());
+    const QFontMetrics fm(p.font());
+    const QRect plot = plotRect();
 
     // The frequency labels, where the chart's ticks stand.
-    p.fillRect(QRect(0, 0, width(), kHeader), Qt::black);
-    p.fillRect(QRect(0, kHeader, kPlotLeft, height()), Qt::black);
-    p.fillRect(QRect(plot.right() + 1, kHeader, width() - plot.right() - 1, height()), Qt::black);
     const ChartAxis axis(fMin_, fMax_ > fMin_ ? fMax_ : fMin_ + 1, maxIntervals_);
     p.setPen(Qt::white);
     for (double v : axis.ticks()) {
@@ -286,6 +427,7 @@ void Waterfall::paintEvent(QPaintEvent* event) {
         p.drawText(QPointF(tx, barBottom + fm.ascent() / 2.0), Number(lMin_));
         p.drawText(QPointF(barLeft, kHeader + fm.ascent()), unit_);
     }
+    return frame_;
 }
 
 // ---- The level strip ----

@@ -6,20 +6,27 @@
 //
 // The rows themselves live with the caller: the waterfall asks for a row by
 // its serial number (rising by one per row) when it draws it. A new row
-// costs scrolling the picture by one line and drawing that line.
+// costs drawing one line: the picture is a ring of lines whose top moves up
+// by one, painted in two pieces. It is taken in at once but shown at most
+// every kRepaintMs, one repaint for all the rows since; a row taken in while
+// the waterfall is hidden costs its line alone.
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 class QScrollBar;
+class QTimer;
 
 namespace toolkit {
 
@@ -40,6 +47,15 @@ public:
     // Where the rows are drawn: the chart's plot left edge and width, below
     // a band for the frequency labels; the legend on the right.
     static constexpr int kPlotLeft = 33, kPlotWidth = 640, kHeader = 18, kLegendWidth = 78;
+    // The least time between two repaints for new rows. At the meter's 40
+    // sweeps a second, every fourth sweep repaints: ten pictures a second,
+    // which the eye follows as a steady fall, at a quarter of the repaints
+    // (and at the rate the analysis window refreshes its level strip). Not
+    // 100: a tick that comes a little early would push the repaint to the
+    // fifth sweep.
+    static constexpr int kRepaintMs = 90;
+    // The least time between two settings of the scroll bar for new rows.
+    static constexpr int kBarMs = 1000;
 
     explicit Waterfall(QWidget* parent = nullptr);
 
@@ -70,7 +86,9 @@ public:
     std::optional<std::uint64_t> serialAt(int y) const;
     double frequencyAt(int x) const;
     int visibleRows() const { return image_.height(); }
-    const QImage& picture() const { return image_; }
+    // The rows as they are shown, newest on top (the ring straightened; the
+    // rows taken in but not yet repainted included).
+    QImage picture() const;
 
     // The colour map: 0 (lowest) .. 1 (highest), a perceptual map that
     // keeps its order in grey when printed.
@@ -86,14 +104,29 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void drawRow(int y, std::uint64_t serial);
-    void updateScrollBar();
+    int lineOf(int row) const;
+    void drawRow(int line, std::uint64_t serial);
+    void rowsTakenIn();
+    void showRows();
+    void barFollowsRows();
+    bool updateScrollBar(bool onlyIfTheHandleMoves = false);
+    QRect barHandle(int most, int value) const;
     QRect plotRect() const;
+    const QPixmap& frameLayer();
 
     RowSource source_;
     QImage image_;
+    int top_ = 0;  // the line of image_ that shows the top row
+    QTimer* repaintTimer_;
+    QElapsedTimer lastRepaint_;  // since rows were last repainted
+    bool rowsPending_ = false;   // rows taken in, not yet repainted
+    QTimer* barTimer_;
+    QElapsedTimer barSet_;       // since the bar was last set for rows
+    bool barPending_ = false;    // rows taken in since
     std::optional<std::uint64_t> newest_;
     std::uint64_t count_ = 0;  // rows added since the last clear
     int back_ = 0;             // rows scrolled back from the newest
@@ -109,6 +142,12 @@ private:
     QList<Separator> separators_;
     QScrollBar* bar_;
     bool settingBar_ = false;
+    QPixmap frame_;  // around the plot: the frequency labels and the legend
+    bool frameValid_ = false;
+    // The sample each column shows (-1: none) for the axis and row layout
+    // (fMin_, fMax_, x0, dx, count) they were worked out for.
+    std::array<int, kPlotWidth> columns_{};
+    std::array<double, 5> columnsFor_{};
 };
 
 // A strip chart of one frequency's level over the last seconds, the highest
