@@ -213,6 +213,9 @@ void SkyFeature::Switched() {
 }
 
 void SkyFeature::Take(const live::Sweep& sweep) {
+    // A tick that neither brought a fresh trace nor named changes nothing
+    // here (a switch comes as a record that is no tick).
+    if (sweep.tick && !sweep.fresh && !sweep.named) return;
     if (brackets_) {
         const bool on = ActionFind->isChecked() && sweep.finding;
         brackets_->Show(on ? sweep.finding : nullptr, on ? sweep.findingMeaning : nullptr);
@@ -226,7 +229,6 @@ void SkyFeature::ShowNaming(const live::Sweep& sweep) {
         label_->Hide();
         return;
     }
-    if (!sweep.named && sweep.tick && label_->isVisible()) return;
     const sky::NamingResult& shown = *sweep.naming;
     label_->Show(U(shown.text.empty() ? std::string(sky::kNotNamed) : shown.text));
     const std::string& note = host_->Pipeline().PlansNote();
