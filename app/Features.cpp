@@ -108,6 +108,7 @@ void FeatureSet::BuildMenu() {
         return std::pair(a.first.section, a.first.rank) < std::pair(b.first.section, b.first.rank);
     });
     Menu->clear();
+    qDeleteAll(Menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly));  // the submenus made last time
     items_.clear();
     QMenu* sub = nullptr;
     QString subText;
