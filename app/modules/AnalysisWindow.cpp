@@ -150,10 +150,10 @@ void AnalysisWindow::CreateControls() {
     connect(ComboSpeed, &QComboBox::currentIndexChanged, this,
             [this](int i) { SetSpeed(i == 2 ? 16 : i == 1 ? 4 : 1); });
     connect(SliderTime, &QSlider::valueChanged, this, [this](int v) {
-        if (replay_ && static_cast<std::size_t>(v) + 1 != replayNext_) Seek(static_cast<std::size_t>(v));
+        if (player_ && static_cast<std::size_t>(v) + 1 != player_->Next()) Seek(static_cast<std::size_t>(v));
     });
     connect(ButtonMarkStart, &QPushButton::clicked, this, [this] {
-        if (replay_ && replayNext_ > 0) stretchStart_ = replayNext_ - 1;
+        if (player_) player_->MarkStart();
         UpdateReplayControls();
     });
     connect(ButtonExport, &QPushButton::clicked, this, [this] { toolkit::guarded([&] { ExportClicked(); }); });
@@ -218,7 +218,7 @@ void AnalysisWindow::ShowSweep(const recording::Sweep& sweep, bool toWaterfall) 
         Waterfall->addRow(h.Added() - 1);
     }
     lastShownMeaning_ = sweep.meaning;
-    if (replay_) {
+    if (player_) {
         const panorama::SampleMeaning& m = sweep.meaning.sample;
         holds_.Feed(sweep.frame, m, panorama::ComputeLevelScale(m.oporPosition, m.koefPosition, m.unitIndex));
         const panorama::TraceTools::Shown& s = holds_.shown();
@@ -258,19 +258,17 @@ void AnalysisWindow::Take(const live::Sweep& sweep) {
     lastNowMs_ = nowMs;
     peakOn_ = sweep.peakMarker;
     if (sweep.peak) livePeakRf_ = static_cast<double>(sweep.peak->rf);
-    if (sweep.swept && !replay_ && live_.Size() > 0) ShowSweep(live_.Newest(), true);
-    if (replay_ && !paused_) {
-        replayClockMs_ += elapsed * speed_;
+    if (sweep.swept && !player_ && live_.Size() > 0) ShowSweep(live_.Newest(), true);
+    if (player_ && !player_->Paused()) {
         bool shown = false;
-        while (replayNext_ < replay_->sweeps.size() && replay_->sweeps[replayNext_].timeMs <= replayClockMs_) {
-            replayHistory_.Add(replay_->sweeps[replayNext_++]);
-            ShowSweep(replayHistory_.Newest(), true);
+        player_->Advance(elapsed, [&](const recording::Sweep& s) {
+            ShowSweep(s, true);
             shown = true;
-        }
-        if (replayNext_ >= replay_->sweeps.size()) ButtonPause->setChecked(true);
+        });
+        if (player_->AtEnd()) ButtonPause->setChecked(true);
         if (shown) UpdateReplayControls();
     }
-    if (sweep.swept || replay_) {
+    if (sweep.swept || player_) {
         // The strip a few times a second: it spans a minute.
         if (--stripCountdown_ <= 0) {
             stripCountdown_ = 4;
@@ -312,7 +310,7 @@ void AnalysisWindow::UpdateStrip() {
         // The live sweep's peak as the pipeline found it; a replayed one's
         // is searched here.
         const panorama::SampleMeaning& m = newest.meaning.sample;
-        if (replay_)
+        if (player_)
             stripFrequency_ = static_cast<double>(
                 panorama::FindPeak(recording::SweepLevels(newest), m.axisMin, m.shift, m.step).rf);
         else if (livePeakRf_)
@@ -397,8 +395,7 @@ void AnalysisWindow::Replay(const std::string& bytes) {
         LabelProblems->show();
         return;
     }
-    replay_ = std::move(r);
-    stretchStart_.reset();
+    player_.emplace(std::move(r));
     holds_ = panorama::TraceTools();
     holds_.SetMaxHold(CheckMax->isChecked());
     holds_.SetMinHold(CheckMin->isChecked());
@@ -409,37 +406,31 @@ void AnalysisWindow::Replay(const std::string& bytes) {
 }
 
 void AnalysisWindow::Seek(std::size_t index) {
-    if (!replay_ || replay_->sweeps.empty()) return;
-    index = std::min(index, replay_->sweeps.size() - 1);
-    replayHistory_.Clear();
-    const std::size_t from = index + 1 > replayHistory_.Capacity() ? index + 1 - replayHistory_.Capacity() : 0;
-    for (std::size_t i = from; i <= index; ++i) replayHistory_.Add(replay_->sweeps[i]);
-    replayNext_ = index + 1;
-    replayClockMs_ = replay_->sweeps[index].timeMs;
+    if (!player_) return;
+    player_->Seek(index);
     lastNowMs_ = 0;  // the clock runs from the next tick on
     viewMeaning_.reset();
     ShowAll();
-    ShowSweep(replayHistory_.Newest(), false);
+    ShowSweep(player_->Shown().Newest(), false);
     UpdateReplayControls();
 }
 
 void AnalysisWindow::SetSpeed(int factor) {
     speed_ = factor == 16 || factor == 4 ? factor : 1;
+    if (player_) player_->SetSpeed(speed_);
     const int index = speed_ == 16 ? 2 : speed_ == 4 ? 1 : 0;
     if (ComboSpeed->currentIndex() != index) ComboSpeed->setCurrentIndex(index);
 }
 
 void AnalysisWindow::SetPaused(bool paused) {
-    paused_ = paused;
     if (ButtonPause->isChecked() != paused) ButtonPause->setChecked(paused);
     // Starting again at the end plays from the start.
-    if (!paused && replay_ && replayNext_ >= replay_->sweeps.size() && replay_->sweeps.size() > 1) Seek(0);
+    if (player_ && player_->SetPaused(paused)) Seek(0);
 }
 
 void AnalysisWindow::BackToLive() {
-    if (!replay_) return;
-    replay_.reset();
-    replayHistory_.Clear();
+    if (!player_) return;
+    player_.reset();
     LabelProblems->hide();
     Chart->hide();
     viewMeaning_.reset();
@@ -448,7 +439,7 @@ void AnalysisWindow::BackToLive() {
 }
 
 void AnalysisWindow::UpdateReplayControls() {
-    const bool on = replay_.has_value();
+    const bool on = player_.has_value();
     for (QWidget* w : std::initializer_list<QWidget*>{ButtonPause, ComboSpeed, SliderTime, ButtonMarkStart,
                                                       ButtonExport, CheckMax, CheckMin, ButtonLive})
         w->setEnabled(on);
@@ -457,30 +448,35 @@ void AnalysisWindow::UpdateReplayControls() {
         return;
     }
     const QSignalBlocker block(SliderTime);
-    SliderTime->setRange(0, static_cast<int>(replay_->sweeps.size()) - 1);
-    SliderTime->setValue(static_cast<int>(replayNext_) - 1);
-    const std::int64_t t = replay_->sweeps[replayNext_ - 1].timeMs;
-    QString text = TimeText(t, false) + QStringLiteral(" (%1 с)").arg((t - replay_->sweeps.front().timeMs) / 1000);
-    if (stretchStart_) text += QStringLiteral(", отрезок с ") + TimeText(replay_->sweeps[*stretchStart_].timeMs, false);
+    const std::vector<recording::Sweep>& sweeps = player_->Source().sweeps;
+    SliderTime->setRange(0, static_cast<int>(sweeps.size()) - 1);
+    SliderTime->setValue(static_cast<int>(player_->Next()) - 1);
+    const std::int64_t t = sweeps[player_->Next() - 1].timeMs;
+    QString text = TimeText(t, false) + QStringLiteral(" (%1 с)").arg((t - sweeps.front().timeMs) / 1000);
+    if (const auto start = player_->StretchStart())
+        text += QStringLiteral(", отрезок с ") + TimeText(sweeps[*start].timeMs, false);
     LabelTime->setText(text);
 }
 
 std::string AnalysisWindow::ExportCsv(std::size_t first, std::size_t last) const {
-    if (!replay_) return {};
-    return recording::RecordingCsv(*replay_, first, last, LocalTime,
+    if (!player_) return {};
+    return recording::RecordingCsv(player_->Source(), first, last, LocalTime,
                                    [this](int lo) { return loCaption_(lo).toStdString(); });
 }
 
 void AnalysisWindow::ExportClicked() {
-    if (!replay_ || replay_->sweeps.empty()) return;
+    if (!player_) return;
+    const std::vector<recording::Sweep>& sweeps = player_->Source().sweeps;
+    const std::size_t next = player_->Next();
+    const std::optional<std::size_t> start = player_->StretchStart();
     // The marked stretch up to the sweep shown, or the whole recording.
-    std::size_t first = 0, last = replay_->sweeps.size() - 1;
-    if (stretchStart_ && *stretchStart_ < replayNext_) {
-        first = *stretchStart_;
-        last = replayNext_ - 1;
+    std::size_t first = 0, last = sweeps.size() - 1;
+    if (start && *start < next) {
+        first = *start;
+        last = next - 1;
     }
     const QString file = AskSaveFileName(QStringLiteral("Экспорт записи"), QStringLiteral("Таблица CSV (*.csv)|*.csv"),
-                                         "Запись", "csv", LocalTime(replay_->sweeps[first].timeMs));
+                                         "Запись", "csv", LocalTime(sweeps[first].timeMs));
     if (file.isEmpty()) return;
     const std::string text = ExportCsv(first, last);
     SaveFile(file, QByteArray(text.data(), static_cast<qsizetype>(text.size())));

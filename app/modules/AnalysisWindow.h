@@ -8,6 +8,7 @@
 #pragma once
 
 #include "panorama/Tools.h"
+#include "recording/Player.h"
 #include "recording/Recording.h"
 
 #include <QList>
@@ -80,13 +81,13 @@ public:
     bool OpenRecording(const QString& file);
     // Replays bytes already read (the file's whole contents).
     void Replay(const std::string& bytes);
-    bool Replaying() const { return replay_.has_value(); }
+    bool Replaying() const { return player_.has_value(); }
     void BackToLive();
     void Seek(std::size_t index);  // shows the recording up to this sweep
     void SetSpeed(int factor);     // 1, 4 or 16
     void SetPaused(bool paused);
     // The sweeps of the waterfall: the live ones, or the replay's so far.
-    const recording::History& Shown() const { return replay_ ? replayHistory_ : live_; }
+    const recording::History& Shown() const { return player_ ? player_->Shown() : live_; }
     const recording::History& LiveHistory() const { return live_; }
     // The frequency the level strip follows, if any.
     std::optional<double> StripFrequency() const { return stripFrequency_; }
@@ -133,12 +134,7 @@ private:
     std::int64_t labelSeconds_ = -1, labelTenths_ = -1;  // what the recording's label says
 
     // Replay.
-    std::optional<recording::Recording> replay_;
-    recording::History replayHistory_;
-    std::size_t replayNext_ = 0;  // the next sweep to show
-    std::int64_t replayClockMs_ = 0;  // the recording's time shown
-    std::optional<std::size_t> stretchStart_;
-    bool paused_ = false;
-    int speed_ = 1;
+    std::optional<recording::Player> player_;
+    int speed_ = 1;  // as chosen, also before a replay
     panorama::TraceTools holds_;
 };
