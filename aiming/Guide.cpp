@@ -8,15 +8,14 @@
 
 namespace aiming {
 
-namespace {
-
-// The longitude east positive, -180..180.
 double East(double longitude) {
     double l = std::fmod(longitude, 360.0);
     if (l > 180) l -= 360;
     if (l <= -180) l += 360;
     return l;
 }
+
+namespace {
 
 std::string Named(const sky::Satellite& s) { return s.name.empty() ? s.position : s.position + " " + s.name; }
 

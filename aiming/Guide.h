@@ -26,6 +26,9 @@ struct Target {
     std::optional<sky::Satellite> plan;
 };
 
+// A longitude (or a difference of two) as east positive, -180..180.
+double East(double longitude);
+
 // Two positions a dish cannot tell apart (less than half a degree).
 bool SamePosition(double a, double b);
 

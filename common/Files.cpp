@@ -45,6 +45,24 @@ std::filesystem::path PathFromUtf8(const std::string& name) {
     return std::filesystem::path(text);
 }
 
+std::optional<ReadBytes> ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    std::FILE* f = OpenForReading(path);
+    if (!f) return std::nullopt;
+    ReadBytes r;
+    char buf[16384];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        r.bytes.append(buf, n);
+        if (r.bytes.size() > maxBytes) {
+            r.tooBig = true;
+            break;
+        }
+    }
+    r.failed = std::ferror(f) != 0;
+    std::fclose(f);
+    return r;
+}
+
 std::FILE* OpenForReading(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return nullptr;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace common {
@@ -25,6 +26,16 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 // or is a folder (Linux would open a folder and fail only on reading, Windows
 // refuses it at once: both refuse it here).
 std::FILE* OpenForReading(const std::filesystem::path& path);
+
+// A whole file read into memory, up to a bound: what was read, whether the
+// file held more than `maxBytes` (reading stopped then, somewhat past the
+// bound), and whether a read failed. None when the file cannot be opened.
+struct ReadBytes {
+    std::string bytes;
+    bool tooBig = false;
+    bool failed = false;
+};
+std::optional<ReadBytes> ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes);
 
 // Creates a file that did not exist before and opens it for binary writing;
 // null, with errno EEXIST, when the name is taken (never opening or

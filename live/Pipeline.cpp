@@ -61,7 +61,8 @@ const Sweep& Pipeline::Take(const TickIn& in) {
             r.recordingFailed = true;
         }
     }
-    Refresh();
+    // The target's level changes only with what was found or named.
+    Refresh(r.fresh || r.named);
     return r;
 }
 
@@ -75,7 +76,7 @@ const Sweep& Pipeline::Current() {
     return record_;
 }
 
-void Pipeline::Refresh() {
+void Pipeline::Refresh(bool levelDue) {
     Sweep& r = record_;
     r.frozen = traces_.Frozen();
     r.peak = traces_.shown().valid ? peak_ : std::nullopt;
@@ -88,6 +89,7 @@ void Pipeline::Refresh() {
     // 6. The target's level, from the finding and the naming's offset when
     // the naming names the target.
     r.target = target_ ? &*target_ : nullptr;
+    if (!levelDue) return;
     r.targetLevel.reset();
     if (target_ && target_->plan && r.finding) {
         const sky::NamingResult& n = hold_.Shown();

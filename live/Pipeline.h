@@ -70,7 +70,9 @@ public:
 private:
     void Find();
     void Name(double seconds);
-    void Refresh();
+    // The record's values from the pipeline's state; the target's level
+    // worked out again only when `levelDue`.
+    void Refresh(bool levelDue = true);
 
     const Window& window_;
     panorama::TraceTools traces_;

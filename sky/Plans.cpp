@@ -212,17 +212,13 @@ Catalogue LoadScanFolder(const std::string& folder) {
             c.refused.push_back(name + ": в имени нет позиции спутника");
             continue;
         }
-        std::FILE* f = common::OpenForReading(path);
-        if (!f) {
+        // A scan file runs to a few kilobytes; what lies past 16 MB is not read.
+        const std::optional<common::ReadBytes> read = common::ReadWholeFile(path, (16u << 20) - 1);
+        if (!read) {
             c.refused.push_back(name + ": файл не читается");
             continue;
         }
-        std::string text;
-        char buf[16384];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (16u << 20)) text.append(buf, n);
-        std::fclose(f);
-        Plans<Transponder> plan = ParseScanFile(text);
+        Plans<Transponder> plan = ParseScanFile(read->bytes);
         if (plan) AddToCatalogue(c, *file, std::move(plan.plans));
         else c.refused.push_back(name + ": " + plan.error);
     }

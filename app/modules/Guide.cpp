@@ -42,8 +42,6 @@ std::optional<double> Degrees(const QString& text) {
 
 QString Coordinate(double v) { return QString::number(v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')); }
 
-double East(double longitude) { return longitude > 180 ? longitude - 360 : longitude; }
-
 QString LevelText(float level, const std::string& unit) {
     return QString::number(level, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1Char(' ') + U(unit);
 }
@@ -112,8 +110,12 @@ void GuideFeature::ShowWindow() {
         Window->resize(460, 560);
         Window->installEventFilter(this);
         connect(Window.get(), &GuideWindow::targetChosen, this, [this] { toolkit::guarded([this] { Chosen(); }); });
-        connect(Window.get(), &GuideWindow::siteEdited, this,
-                [this] { toolkit::guarded([this] { Update(host_->Pipeline().Last(), true); }); });
+        connect(Window.get(), &GuideWindow::siteEdited, this, [this] {
+            toolkit::guarded([this] {
+                site_ = ReadSite();
+                Update(host_->Pipeline().Last(), true);
+            });
+        });
         connect(Window.get(), &GuideWindow::offsetChanged, this,
                 [this] { toolkit::guarded([this] { Update(host_->Pipeline().Last(), true); }); });
         connect(Window->ButtonMark, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Mark(); }); });
@@ -121,7 +123,8 @@ void GuideFeature::ShowWindow() {
         // The site as the window knows it; the design values are no site.
         if (const std::optional<pointing::Site> site = host_->Window().KnownSite()) {
             Window->EditLatitude->setText(Coordinate(site->latitude));
-            Window->EditLongitude->setText(Coordinate(East(site->longitude)));
+            Window->EditLongitude->setText(Coordinate(aiming::East(site->longitude)));
+            site_ = site;
         }
         // Beside the main window, not over its chart: right of it where the
         // screen has room, else left of it.
@@ -186,12 +189,10 @@ void GuideFeature::Chosen() {
                                     ? std::optional<aiming::Target>(targets_[static_cast<std::size_t>(i)])
                                     : std::nullopt);
     best_.Reset();
-    host_->Refresh();
-    if (open) Update(host_->Pipeline().Last(), true);
+    host_->Refresh();  // the window takes the record again, brought up to date
 }
 
-std::optional<pointing::Site> GuideFeature::Site() const {
-    if (!Window) return std::nullopt;
+std::optional<pointing::Site> GuideFeature::ReadSite() const {
     const std::optional<double> lat = Degrees(Window->EditLatitude->text());
     const std::optional<double> lon = Degrees(Window->EditLongitude->text());
     if (!lat || !lon || std::fabs(*lat) > 90 || *lon < -180 || *lon > 360) return std::nullopt;
@@ -204,8 +205,10 @@ void GuideFeature::Take(const live::Sweep& sweep) {
 
 void GuideFeature::Update(const live::Sweep& sweep, bool force) {
     const aiming::Target* target = sweep.target;
-    const std::optional<pointing::Site> site = Site();
-    if (ghost_) {
+    const std::optional<pointing::Site>& site = site_;
+    // The bands change only with the target and what the samples stand for.
+    if (ghost_ && (force || !(sweep.in.meaning == ghostMeaning_))) {
+        ghostMeaning_ = sweep.in.meaning;
         const bool show = target && target->plan && sweep.shown;
         ghost_->Show(show ? aiming::GhostBands(*target->plan, sweep.in.meaning, host_->Window().AxisMax())
                           : std::vector<aiming::GhostBand>{});
@@ -217,24 +220,18 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
                                                                    "(для этого наведения; настройки прибора не меняются)"));
         return;
     }
-    const QDateTime now = QDateTime::currentDateTime();
-    const pointing::Pointing p = pointing::PointAt(*site, East(target->longitude));
-    if (!p.AboveHorizon()) {
-        pointing_.reset();
-        Window->ShowFigures(std::nullopt, QStringLiteral("Спутник ниже горизонта"));
-        return;
-    }
-    // The figures change with the site, the target, the offset and the day;
-    // the sun's azimuth now, on the rose, every few seconds.
-    const QString key = QStringLiteral("%1 %2 %3 %4 %5")
-                            .arg(site->latitude)
-                            .arg(site->longitude)
-                            .arg(target->longitude)
-                            .arg(Window->SpinOffset->value())
-                            .arg(now.date().toJulianDay());
-    const std::int64_t nowMs = now.toMSecsSinceEpoch();
-    if (force || key != figuresKey_ || nowMs - figuresMs_ > 10000) {
-        figuresKey_ = key;
+    // The figures change with the site, the target and the offset (each
+    // change comes forced) and the day; the sun's azimuth now, on the rose,
+    // every few seconds, which also catches a new day.
+    const std::int64_t nowMs = sweep.tick ? sweep.in.nowMs : QDateTime::currentMSecsSinceEpoch();
+    if (force || !pointing_ || nowMs - figuresMs_ > 10000) {
+        const pointing::Pointing p = pointing::PointAt(*site, aiming::East(target->longitude));
+        if (!p.AboveHorizon()) {
+            pointing_.reset();
+            Window->ShowFigures(std::nullopt, QStringLiteral("Спутник ниже горизонта"));
+            return;
+        }
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs);
         figuresMs_ = nowMs;
         pointing_ = p;
         const QDate d = now.date();
@@ -259,9 +256,14 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
                               sunNow.elevation > 0 ? std::optional<double>(sunNow.azimuth) : std::nullopt);
     }
     const aiming::Judgement j = aiming::Judge(*target, *site, sweep.naming, sweep.finding);
-    verdict_ = U(j.text);
-    Window->ShowVerdict(verdict_);
+    if (force || j.text != verdictText_) {
+        verdictText_ = j.text;
+        Window->ShowVerdict(U(j.text));
+    }
     if (sweep.tick) best_.Take(j.verdict == aiming::Verdict::OnTarget, sweep.targetLevel, sweep.in.nowMs);
+    // Written out only when the best changed.
+    if (!force && best_.Level() == bestShown_.first && best_.AtMs() == bestShown_.second) return;
+    bestShown_ = {best_.Level(), best_.AtMs()};
     const std::string& unit = sweep.shown ? sweep.shown->unitLabel : std::string();
     Window->ShowBest(best_.Level() ? QStringLiteral("Лучший уровень на цели: %1 в %2")
                                          .arg(LevelText(*best_.Level(), unit),
@@ -273,13 +275,13 @@ void GuideFeature::Mark() {
     const live::Sweep& sweep = host_->Pipeline().Last();
     if (!sweep.target || !pointing_) return;
     QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
-                   U(sweep.target->label) + QStringLiteral(": ") + verdict_;
+                   U(sweep.target->label) + QStringLiteral(": ") + U(verdictText_);
     if (sweep.targetLevel && sweep.shown) line += QStringLiteral("; уровень ") + LevelText(*sweep.targetLevel, sweep.shown->unitLabel);
-    if (const std::optional<pointing::Site> site = Site())
+    if (const std::optional<pointing::Site>& site = site_)
         line += QStringLiteral("; место ") + U(pointing::AngleText(std::fabs(site->latitude))) +
                 (site->latitude < 0 ? QStringLiteral(" ю. ш., ") : QStringLiteral(" с. ш., ")) +
-                U(pointing::AngleText(std::fabs(East(site->longitude)))) +
-                (East(site->longitude) < 0 ? QStringLiteral(" з. д.") : QStringLiteral(" в. д."));
+                U(pointing::AngleText(std::fabs(aiming::East(site->longitude)))) +
+                (aiming::East(site->longitude) < 0 ? QStringLiteral(" з. д.") : QStringLiteral(" в. д."));
     line += QStringLiteral("; азимут ") + U(pointing::AngleText(pointing_->azimuth)) + QStringLiteral(", угол места ") +
             U(pointing::AngleText(pointing_->elevation)) + QStringLiteral(", поворот LNB ") +
             U(pointing::AngleText(pointing_->skew, true));

@@ -35,7 +35,7 @@ public:
     // The targets offered, in the window's list order.
     const std::vector<aiming::Target>& Targets() const { return targets_; }
     // The site of this run: the window's fields (none while they hold none).
-    std::optional<pointing::Site> Site() const;
+    const std::optional<pointing::Site>& Site() const { return site_; }
     // "Наведено": the moment with its figures, for the report.
     void Mark();
 
@@ -48,15 +48,18 @@ private:
     void FillTargets();
     void Chosen();
     void Update(const live::Sweep& sweep, bool force);
+    std::optional<pointing::Site> ReadSite() const;
 
     FeatureHost* host_ = nullptr;
     std::unique_ptr<Ghost> ghost_;
     std::vector<aiming::Target> targets_;
     aiming::Best best_;
     QStringList moments_;
-    // What the figures were worked out for, and when.
-    QString figuresKey_;
+    std::optional<pointing::Site> site_;  // as the fields read, since their last edit
+    // When the figures were last worked out, for what, and what is shown.
     std::int64_t figuresMs_ = 0;
     std::optional<pointing::Pointing> pointing_;
-    QString verdict_;
+    panorama::SampleMeaning ghostMeaning_;
+    std::string verdictText_;
+    std::pair<std::optional<float>, std::int64_t> bestShown_{std::nullopt, -1};
 };

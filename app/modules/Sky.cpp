@@ -17,7 +17,7 @@ namespace {
 
 const QColor kBracketColour(255, 160, 32);  // orange: apart from the green table marks and the white peak
 const QColor kLabelBackground(0, 0, 0, 170);
-constexpr long kMaxPlanFile = 64L << 20;
+constexpr std::size_t kMaxPlanFile = 64u << 20;
 
 QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -176,24 +176,12 @@ bool SkyFeature::LoadSatellites(const QString& file) {
         toolkit::dialogs().message(U("Список спутников не загружен: " + why));
         return false;
     };
-    std::FILE* f = common::OpenForReading(common::PathFromUtf8(file.toStdString()));
-    if (!f) return fail("файл не открывается");
-    std::string text;
-    char buf[16384];
-    std::size_t n;
-    bool tooBig = false;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        text.append(buf, n);
-        if (static_cast<long>(text.size()) > kMaxPlanFile) {
-            tooBig = true;
-            break;
-        }
-    }
-    const bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (tooBig) return fail("файл слишком велик");
-    if (readError) return fail("ошибка чтения файла");
-    sky::SatelliteList read = ReadSatellitesXml(text);
+    const std::optional<common::ReadBytes> bytes =
+        common::ReadWholeFile(common::PathFromUtf8(file.toStdString()), kMaxPlanFile);
+    if (!bytes) return fail("файл не открывается");
+    if (bytes->tooBig) return fail("файл слишком велик");
+    if (bytes->failed) return fail("ошибка чтения файла");
+    sky::SatelliteList read = ReadSatellitesXml(bytes->bytes);
     if (!read) return fail(read.error);
     host_->Pipeline().SetPlans(std::move(read.plans));
     host_->Refresh();
