@@ -109,11 +109,20 @@ log_since() { tail -n +$(($2 + 1)) "$1"; }
 log_lines() { wc -l <"$1"; }
 new_in_log() { log_since "$1" "$2" | grep -q -- "$3"; }  # LOG MARK PATTERN
 
-fd_sampler() {  # PID: counts samples with 0, 1, more USB device files open
-  local pid=$1 zero=0 one=0 more=0 n
+fd_sampler() {  # PID CLASS: counts samples with 0, 1, more USB device files open
+  local pid=$1 cls=$2 zero=0 one=0 more=0 n files line
   while kill -0 "$pid" 2>/dev/null; do
-    n=$(ls -l "/proc/$pid/fd" 2>/dev/null | grep -c ' -> /dev/bus/usb/')
-    case $n in 0) zero=$((zero + 1)) ;; 1) one=$((one + 1)) ;; *) more=$((more + 1)) ;; esac
+    n=0 files=
+    while read -r line; do
+      case $line in *' -> /dev/bus/usb/'*) n=$((n + 1)) files+="$line"$'\n' ;; esac
+    done < <(ls -l "/proc/$pid/fd" 2>/dev/null)
+    case $n in
+      0) zero=$((zero + 1)) ;;
+      1) one=$((one + 1)) ;;
+      *) more=$((more + 1))
+         # Which files, and when: a failure says what was held.
+         printf 'at VM uptime %s s:\n%s' "$(cut -d' ' -f1 /proc/uptime)" "$files" >>"$results/fds-$cls.txt" ;;
+    esac
     echo "$zero $one $more" >"$work/fds"
     sleep 0.05
   done
@@ -122,7 +131,7 @@ fd_sampler() {  # PID: counts samples with 0, 1, more USB device files open
 visible_windows() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
 
 gui_stage() {  # CLASS LOG
-  local cls=$1 log=$2 xpid apid w mark t before after n words rc windows
+  local cls=$1 log=$2 xpid apid w mark t before after n words rc windows sampler zero one more
   Xvfb :5 -screen 0 1024x768x24 -nolisten tcp >"$results/xvfb-$cls.log" 2>&1 &
   xpid=$!
   export DISPLAY=:5
@@ -144,7 +153,8 @@ gui_stage() {  # CLASS LOG
     return
   fi
   rm -f "$work/fds"
-  fd_sampler "$apid" &
+  fd_sampler "$apid" "$cls" &
+  sampler=$!
   windows=$(visible_windows "$apid")
   check "$cls: program finds the meter (idle requests answered)" \
     wait_for 30 new_in_log "$log" "$mark" 'kind=Idle .*sent=248'
@@ -196,10 +206,11 @@ gui_stage() {  # CLASS LOG
   if wait_for 20 sh -c "! kill -0 $apid 2>/dev/null"; then wait "$apid"; rc=$?; fi
   check "$cls: the window closes and the program exits with 0 (got $rc)" [ "$rc" = 0 ]
   kill "$apid" 2>/dev/null
-  sleep 0.2
+  # The sampler's last count, once it has seen the program gone.
+  wait_for 10 sh -c "! kill -0 $sampler 2>/dev/null"
   read -r zero one more <"$work/fds" || true
   figure "$cls: samples of the program's open USB device files: $zero with none, $one with one, $more with more"
-  both "$cls: never more than one USB device file open (no handle kept)" [ "${more:-1}" = 0 ] -- [ "${zero:-0}" -gt 0 ]
+  both "$cls: never more than one USB device file open (no handle kept; ${zero:-no} samples with none, ${more:-no} with more)" [ "${more:-1}" = 0 ] -- [ "${zero:-0}" -gt 0 ]
   kill "$xpid"
   wait "$xpid" 2>/dev/null
   stage "$cls: X server ended"
