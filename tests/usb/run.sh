@@ -129,6 +129,12 @@ if [ ! -f "$results/finished" ]; then
   echo "FAIL suite did not finish (qemu exit $qemu_rc)" >>"$results/checks.txt"
 fi
 grep '^FAIL ' "$results/checks.txt" 2>/dev/null | sed 's/^/  /' || true
+# The program's USB device files at the samples that saw more than one open.
+for f in "$results"/fds-*.txt; do
+  [ -f "$f" ] || continue
+  echo "  ${f##*/}, first lines:"
+  head -n 8 "$f" | sed 's/^/    /'
+done
 grep -ao 'usbvm: up after [0-9.]* s' "$cache/console.log" | sed 's/^usbvm: /  boot: init /' || true
 [ -f "$results/figures.txt" ] && sed 's/^/  /' "$results/figures.txt"
 if [ "$failed" -ne 0 ]; then
