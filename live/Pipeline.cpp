@@ -81,7 +81,7 @@ void Pipeline::Refresh(bool levelDue) {
     r.frozen = traces_.Frozen();
     r.peak = traces_.shown().valid ? peak_ : std::nullopt;
     r.peakMarker = peakMarker_;
-    r.findingOn = findingOn_;
+    r.findingOn = (findingOn_ & kItems) != 0;
     const bool any = findingOn_ || namingOn_;
     r.finding = any && haveTrace_ ? &finding_ : nullptr;
     r.findingMeaning = r.finding ? &findingMeaning_ : nullptr;

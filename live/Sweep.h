@@ -78,7 +78,9 @@ struct Sweep {
     std::optional<panorama::Peak> peak;
     bool peakMarker = false;
     // 3. The transponders found in the shown trace (null while finding and
-    // naming are off), with the meaning of the trace they were found in.
+    // naming are off), with the meaning of the trace they were found in;
+    // and whether the installer asked for finding in the chart's menu (it
+    // may also run for another feature).
     const sky::Finding* finding = nullptr;
     const panorama::SampleMeaning* findingMeaning = nullptr;
     bool findingOn = false;

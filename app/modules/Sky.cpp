@@ -213,7 +213,8 @@ void SkyFeature::Take(const live::Sweep& sweep) {
 
 void SkyFeature::ShowNaming(const live::Sweep& sweep) {
     if (!label_) return;
-    if (!sweep.naming) {
+    // The naming may run for another feature with the menu's item off.
+    if (!ActionName->isChecked() || !sweep.naming) {
         label_->Hide();
         return;
     }

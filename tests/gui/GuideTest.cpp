@@ -7,6 +7,7 @@
 #include "app/Features.h"
 #include "app/modules/Guide.h"
 #include "app/modules/GuideWindow.h"
+#include "app/modules/Sky.h"
 #include "toolkit/Chart.h"
 
 #include <QAction>
@@ -103,6 +104,22 @@ TEST_F(GuideWindowTest, SaysOnTargetOrWhichWayToTurnAndShowsTheTargetOnTheChart)
     EXPECT_TRUE(w.LabelVerdict->text().contains("к востоку (по азимуту −"));
     EXPECT_EQ(form->Features->ReportLines().value(0), "Наведение");
     EXPECT_TRUE(form->Features->ReportLines().value(1).contains("13.0E Hotbird: На цели"));
+
+    // The menu's naming and finding switched on and off again while aiming:
+    // the label goes, and the table and the tone are told finding is off,
+    // though both still run for the guide.
+    QAction* name = form->Features->Item("ActionName");
+    QAction* find = form->Features->Item("ActionFind");
+    name->trigger();
+    find->trigger();
+    Tick();
+    SkyFeature* sky = form->Features->Find<SkyFeature>();
+    EXPECT_TRUE(sky->LabelSat->isVisible() && form->Features->Pipeline().Last().findingOn);
+    name->trigger();
+    find->trigger();
+    Tick();
+    EXPECT_FALSE(sky->LabelSat->isVisible() || form->Features->Pipeline().Last().findingOn);
+    EXPECT_NE(form->Features->Pipeline().Last().finding, nullptr);
 
     // Closed, the chart is as before it opened.
     w.close();
