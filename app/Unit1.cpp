@@ -5,6 +5,7 @@
 
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/DropDownOnKey.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
@@ -106,11 +107,10 @@ void TForm1::CreateControls() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientSize);
-    QFont f = font();
     // Arial, or the metric-compatible Liberation Sans, keeps the captions and
     // the digits of the narrow fields within the design sizes; DejaVu Sans
     // (wider) is the last resort.
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont f = toolkit::WithProgramFamilies(font());
     f.setPixelSize(11);
     f.setBold(true);
     setFont(f);

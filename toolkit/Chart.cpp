@@ -1,4 +1,5 @@
 #include "toolkit/Chart.h"
+#include "toolkit/Fonts.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -24,8 +25,7 @@ constexpr int kTitleTop = 10;
 const QColor kGridColour(128, 128, 128);
 
 QFont ChartFont(int pixels, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont f = WithProgramFamilies(QFont());
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;

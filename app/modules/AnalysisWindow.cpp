@@ -5,6 +5,7 @@
 #include "settings/Exchange.h"
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/Waterfall.h"
 
 #include <QCheckBox>
@@ -46,6 +47,7 @@ AnalysisWindow::AnalysisWindow(const live::Pipeline& pipeline, std::function<QSt
     : QWidget(parent, Qt::Window), pipeline_(pipeline), live_(pipeline.History()), loCaption_(std::move(loCaption)) {
     setWindowTitle(QStringLiteral("Velkarn3 — Анализ"));
     setAccessibleName(QStringLiteral("Анализ"));
+    setFont(toolkit::WithProgramFamilies(font()));
     CreateControls();
 }
 

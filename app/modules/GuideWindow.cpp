@@ -1,5 +1,7 @@
 #include "app/modules/GuideWindow.h"
 
+#include "toolkit/Fonts.h"
+
 #include <QAccessible>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -61,11 +63,7 @@ void CompassRose::paintEvent(QPaintEvent*) {
 GuideWindow::GuideWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Velkarn3 — Наведение"));
     setAccessibleName(QStringLiteral("Наведение"));
-    // The main window's families: Arial, or its metric twin, with Cyrillic
-    // wherever the program runs (the system's dialog font may have none).
-    QFont font = this->font();
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    setFont(font);
+    setFont(toolkit::WithProgramFamilies(font()));
     auto* top = new QVBoxLayout(this);
 
     auto* form = new QFormLayout;

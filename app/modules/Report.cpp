@@ -6,6 +6,7 @@
 #include "pointing/Pointing.h"
 #include "toolkit/Accessibility.h"
 #include "toolkit/Chart.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/Dialogs.h"
 
 #include <QAction>
@@ -32,12 +33,9 @@ namespace {
 
 QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// The families tried in turn: Arial on Windows, its metric twin Liberation
-// Sans or DejaVu Sans on Linux; all three have Cyrillic and are TrueType,
-// which the PDF writer embeds.
+// The program's families: all have Cyrillic and are embedded in the PDF.
 QFont ReportFont(double points, bool bold = false) {
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont f = toolkit::WithProgramFamilies(QFont());
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;
