@@ -1,6 +1,7 @@
 #include "toolkit/Waterfall.h"
 
 #include "toolkit/ChartAxis.h"
+#include "toolkit/Fonts.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,7 +43,7 @@ const std::array<QRgb, 256>& Table() {
 }
 
 QFont SmallFont() {
-    QFont f(QStringLiteral("Arial"));
+    QFont f = WithProgramFamilies(QFont());
     f.setPixelSize(11);
     return f;
 }
