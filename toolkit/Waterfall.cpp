@@ -415,7 +415,9 @@ const QPixmap& Waterfall::frameLayer() {
 
     // The legend: the colour bar from the lowest level (bottom) to the highest.
     const int barLeft = plot.right() + 8, barWidth = 14;
-    const int barTop = kHeader + fm.height(), barBottom = plot.bottom() - fm.height();
+    // The unit on the first line, the highest level centred on the bar's top
+    // below it.
+    const int barTop = kHeader + fm.height() + fm.ascent() / 2 + 1, barBottom = plot.bottom() - fm.height();
     if (barBottom > barTop) {
         for (int y = barTop; y <= barBottom; ++y) {
             p.setPen(QColor::fromRgb(MapColour(double(barBottom - y) / (barBottom - barTop))));
