@@ -5,8 +5,8 @@
 
 #include "toolkit/Chart.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Fonts.h"
 #include "toolkit/DropDownOnKey.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/MaskEdit.h"
 #include "toolkit/RadioGroup.h"
 #include "toolkit/SpinEdit.h"

@@ -6,8 +6,8 @@
 #include "pointing/Pointing.h"
 #include "toolkit/Accessibility.h"
 #include "toolkit/Chart.h"
-#include "toolkit/Fonts.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Fonts.h"
 
 #include <QAction>
 #include <QBuffer>
