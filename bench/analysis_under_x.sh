@@ -27,9 +27,7 @@ set -euo pipefail
 [ $# -gt 0 ] || { echo "usage: analysis_under_x.sh BUILD_DIR [BUILD_DIR...]" >&2; exit 2; }
 seconds="${TICK_SECONDS:-12}"
 windows="${TICK_WINDOWS:-3}"
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "analysis_under_x: $tool is needed (scripts/packages/base.txt)" >&2; exit 1; }
-done
+. "$(dirname "$0")/under_x_lib.sh"
 builds=()
 for b in "$@"; do
   build="$(cd "$b" && pwd)"
@@ -39,26 +37,16 @@ for b in "$@"; do
   builds+=("$build")
 done
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/velkarn-analysis.XXXXXX")"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+under_x_setup analysis_under_x velkarn-analysis
 
 # Starts process number $1 on an X server of its own: the command after it,
 # its output in $work/$1.log. Adds both to those measured.
 apps=() servers=() displays=() names=()
 start() {
-  local n="$1" display
+  local n="$1" display server
   shift
-  display=:$((90 + RANDOM % 100 + 200 * n))
-  Xvfb "$display" -screen 0 1600x1024x24 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
-  pids+=($!)
-  servers[$n]=$!
-  for _ in $(seq 50); do DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  x_server "$n" 1600x1024 "$work/xvfb$n.log"
+  servers[$n]=$server
   mkdir -m 700 "$work/xdg$n" "$work/tmp$n"
   # A temporary folder each: bench_analysis records to a file in it.
   DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg$n" TMPDIR="$work/tmp$n" \
@@ -94,9 +82,6 @@ for b in "${builds[@]}"; do
   programs+=("$n")
 done
 
-# CPU nanoseconds of every thread the process has now (printed as %.0f: mawk's
-# %d stops at 2^31 ns, a process's first 2.1 s).
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f\n", s}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f\n" : "-\n"), a / b}'; }
 
 # Each window's CPU per 25 ms of wall time (per tick at the timers' rate) of

@@ -26,27 +26,14 @@ set -euo pipefail
 [ $# -gt 0 ] || { echo "usage: tick_under_x.sh BUILD_DIR [BUILD_DIR...]" >&2; exit 2; }
 seconds="${TICK_SECONDS:-12}"
 windows="${TICK_WINDOWS:-3}"
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "tick_under_x: $tool is needed (scripts/packages/base.txt)" >&2; exit 1; }
-done
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/velkarn-tick.XXXXXX")"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/under_x_lib.sh"
+under_x_setup tick_under_x velkarn-tick
 
 builds=() displays=() apps=() wins=() names=()
 for b in "$@"; do
   build="$(cd "$b" && pwd)"
   n=${#builds[@]}
-  display=:$((90 + RANDOM % 100 + 200 * n))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 50); do DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  x_server "$n" 1280x1024 "$work/xvfb$n.log"
   mkdir -m 700 "$work/xdg$n"
   DISPLAY=$display VELKARN_SIM_SWING=1 VELKARN_SIM_SKY=13.0E VELKARN_SIM_LNB_DRIFT=2 \
     LD_LIBRARY_PATH="$build/sim" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg$n" \
@@ -59,10 +46,7 @@ for b in "$@"; do
 done
 floor="${builds[0]}/bench/bench_repaint"
 if [ -x "$floor" ]; then
-  display=:$((90 + RANDOM % 100 + 200 * ${#builds[@]}))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb-floor.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 50); do DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  x_server "${#builds[@]}" 1280x1024 "$work/xvfb-floor.log"
   mkdir -m 700 "$work/xdg-floor"
   DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/xdg-floor" "$floor" 0 >"$work/floor.log" 2>&1 &
   pids+=($!)
@@ -74,10 +58,6 @@ else
   echo "tick_under_x: $floor is not built (make bench builds it): no floor measured beside the program"
 fi
 sleep 2
-
-# CPU nanoseconds of every thread the program has now (printed as %.0f: mawk's
-# %d stops at 2^31 ns, a process's first 2.1 s).
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f\n", s}'; }
 
 # Clicks at a point of every window (window coordinates).
 click() { for n in "${!builds[@]}"; do DISPLAY=${displays[$n]} xdotool mousemove --window "${wins[$n]}" "$1" "$2" click 1; done; }
