@@ -214,17 +214,25 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
                           : std::vector<aiming::GhostBand>{});
     }
     if (!target || !site) {
+        const QString note = !target ? QStringLiteral("Выберите цель: спутник из таблицы прибора или из списка")
+                                     : QStringLiteral("Укажите координаты установки: широта и долгота "
+                                                      "(для этого наведения; настройки прибора не меняются)");
+        // Shown once; the figures are worked out again as soon as both are there.
+        if (!force && note == noteShown_) return;
+        noteShown_ = note;
+        figuresMs_ = 0;
         pointing_.reset();
-        Window->ShowFigures(std::nullopt, !target ? QStringLiteral("Выберите цель: спутник из таблицы прибора или из списка")
-                                                  : QStringLiteral("Укажите координаты установки: широта и долгота "
-                                                                   "(для этого наведения; настройки прибора не меняются)"));
+        Window->ShowFigures(std::nullopt, note);
         return;
     }
+    noteShown_.clear();
     // The figures change with the site, the target and the offset (each
     // change comes forced) and the day; the sun's azimuth now, on the rose,
-    // every few seconds, which also catches a new day.
+    // every few seconds, which also catches a new day. A target below the
+    // horizon is looked at again as rarely.
     const std::int64_t nowMs = sweep.tick ? sweep.in.nowMs : QDateTime::currentMSecsSinceEpoch();
-    if (force || !pointing_ || nowMs - figuresMs_ > 10000) {
+    if (force || figuresMs_ == 0 || nowMs - figuresMs_ > 10000) {
+        figuresMs_ = nowMs;
         const pointing::Pointing p = pointing::PointAt(*site, aiming::East(target->longitude));
         if (!p.AboveHorizon()) {
             pointing_.reset();
@@ -232,7 +240,6 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
             return;
         }
         const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs);
-        figuresMs_ = nowMs;
         pointing_ = p;
         const QDate d = now.date();
         const pointing::Declination decl =
@@ -255,12 +262,17 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
         Window->Compass->Show(p.azimuth, std::fmod(p.azimuth - decl.degrees + 360, 360.0),
                               sunNow.elevation > 0 ? std::optional<double>(sunNow.azimuth) : std::nullopt);
     }
-    const aiming::Judgement j = aiming::Judge(*target, *site, sweep.naming, sweep.finding);
-    if (force || j.text != verdictText_) {
-        verdictText_ = j.text;
-        Window->ShowVerdict(U(j.text));
+    if (!pointing_) return;  // below the horizon
+    // The verdict changes only with what was found or named.
+    if (force || sweep.fresh || sweep.named) {
+        const aiming::Judgement j = aiming::Judge(*target, *site, sweep.naming, sweep.finding);
+        onTarget_ = j.verdict == aiming::Verdict::OnTarget;
+        if (force || j.text != verdictText_) {
+            verdictText_ = j.text;
+            Window->ShowVerdict(U(j.text));
+        }
     }
-    if (sweep.tick) best_.Take(j.verdict == aiming::Verdict::OnTarget, sweep.targetLevel, sweep.in.nowMs);
+    if (sweep.tick) best_.Take(onTarget_, sweep.targetLevel, sweep.in.nowMs);
     // Written out only when the best changed.
     if (!force && best_.Level() == bestShown_.first && best_.AtMs() == bestShown_.second) return;
     bestShown_ = {best_.Level(), best_.AtMs()};

@@ -61,5 +61,7 @@ private:
     std::optional<pointing::Pointing> pointing_;
     panorama::SampleMeaning ghostMeaning_;
     std::string verdictText_;
+    bool onTarget_ = false;
+    QString noteShown_;  // the note shown in place of the figures, if any
     std::pair<std::optional<float>, std::int64_t> bestShown_{std::nullopt, -1};
 };

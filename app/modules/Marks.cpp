@@ -19,7 +19,10 @@ void MarksFeature::Attach(FeatureHost& host) {
     });
 }
 
-void MarksFeature::Take(const live::Sweep& sweep) { Show(false, sweep.in.meaning.flags); }
+void MarksFeature::Take(const live::Sweep& sweep) {
+    // Switched off, the marks went when the item was.
+    if (ActionMarks->isChecked()) Show(false, sweep.in.meaning.flags);
+}
 
 // Worked out again only when the table, the axis or the polarisation changed.
 void MarksFeature::Show(bool force, std::uint32_t flags) {
