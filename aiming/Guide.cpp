@@ -120,11 +120,15 @@ void Best::Take(bool onTarget, std::optional<float> level, std::int64_t nowMs) {
     }
 }
 
+double MagneticAzimuth(double azimuth, double declination) {
+    const double m = std::fmod(azimuth - declination, 360.0);
+    return m < 0 ? m + 360 : m;
+}
+
 Figures AimFigures(const pointing::Pointing& p, double declination, double offsetAngle) {
     Figures f;
     f.aboveHorizon = p.AboveHorizon();
-    double magnetic = std::fmod(p.azimuth - declination, 360.0);
-    if (magnetic < 0) magnetic += 360;
+    const double magnetic = MagneticAzimuth(p.azimuth, declination);
     f.azimuth = "Азимут: " + pointing::AngleText(p.azimuth);
     f.magnetic = "Магнитный азимут: " + pointing::AngleText(magnetic);
     f.elevation = "Угол места: " + pointing::AngleText(p.elevation);

@@ -83,6 +83,9 @@ struct Figures {
     bool aboveHorizon = false;
     std::string azimuth, magnetic, elevation, scale, skew;
 };
+// The compass's azimuth of a true azimuth, `declination` east positive
+// (0 up to 360).
+double MagneticAzimuth(double azimuth, double declination);
 // `declination` east positive; `offsetAngle` the dish's offset (its scale
 // reads the elevation less it).
 Figures AimFigures(const pointing::Pointing& p, double declination, double offsetAngle);

@@ -1,6 +1,7 @@
 #include "app/modules/Guide.h"
 
 #include "app/modules/GuideWindow.h"
+#include "common/Convert.h"
 #include "live/Pipeline.h"
 #include "pointing/Magnetic.h"
 #include "pointing/Sun.h"
@@ -33,18 +34,15 @@ QString U(const std::string& utf8) { return QString::fromStdString(utf8); }
 // A coordinate as typed: a decimal comma or point; none when it is no number.
 std::optional<double> Degrees(const QString& text) {
     QString t = text.trimmed();
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    t.replace(QLatin1Char('.'), QLatin1Char(','));
     t.replace(QChar(0x2212), QLatin1Char('-'));
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+    return common::ParseFloatComma(t.toStdString());
 }
 
-QString Coordinate(double v) { return QString::number(v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')); }
+// One decimal, with a comma.
+QString OneDecimal(double v) { return QString::number(v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')); }
 
-QString LevelText(float level, const std::string& unit) {
-    return QString::number(level, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1Char(' ') + U(unit);
-}
+QString LevelText(float level, const std::string& unit) { return OneDecimal(level) + QLatin1Char(' ') + U(unit); }
 
 }  // namespace
 
@@ -122,8 +120,8 @@ void GuideFeature::ShowWindow() {
         host_->Pipeline().EnsurePlans(QCoreApplication::applicationDirPath().toStdString());
         // The site as the window knows it; the design values are no site.
         if (const std::optional<pointing::Site> site = host_->Window().KnownSite()) {
-            Window->EditLatitude->setText(Coordinate(site->latitude));
-            Window->EditLongitude->setText(Coordinate(aiming::East(site->longitude)));
+            Window->EditLatitude->setText(OneDecimal(site->latitude));
+            Window->EditLongitude->setText(OneDecimal(aiming::East(site->longitude)));
             site_ = site;
         }
         // Beside the main window, not over its chart: right of it where the
@@ -259,7 +257,7 @@ void GuideFeature::Update(const live::Sweep& sweep, bool force) {
                          : QStringLiteral("сегодня не бывает (солнце не доходит до этого азимута над горизонтом)"));
         Window->ShowFigures(shown, QString());
         const pointing::SunPosition sunNow = pointing::SunAt(site->latitude, site->longitude, nowMs / 1000);
-        Window->Compass->Show(p.azimuth, std::fmod(p.azimuth - decl.degrees + 360, 360.0),
+        Window->Compass->Show(p.azimuth, aiming::MagneticAzimuth(p.azimuth, decl.degrees),
                               sunNow.elevation > 0 ? std::optional<double>(sunNow.azimuth) : std::nullopt);
     }
     if (!pointing_) return;  // below the horizon
